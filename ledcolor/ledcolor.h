@@ -1,0 +1,55 @@
+// ledcolor: the pure colour functions of an LED-strip controller.
+//
+// Every function here is free of I/O, heap allocation and global state, and safe on any input:
+// bad input is reported through the result, never by writing out of bounds or aborting.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <type_traits>
+
+namespace ledcolor {
+
+// One LED colour. A row of N is exactly 3N bytes, R G B of the first LED first: the byte order an
+// Adalight frame carries, so a row can be copied into a frame in one piece.
+struct Rgb {
+  std::uint8_t r;
+  std::uint8_t g;
+  std::uint8_t b;
+};
+static_assert(sizeof(Rgb) == 3 && alignof(Rgb) == 1, "a row of N Rgb must be exactly 3N bytes");
+static_assert(std::is_trivially_copyable_v<Rgb>);
+
+inline constexpr std::size_t kAdalightHeaderSize = 6;
+
+// The count field holds N - 1 in 16 bits, so one frame carries 1 to 65536 LEDs.
+inline constexpr std::size_t kAdalightMaxLeds = 65536;
+
+// The number of bytes a frame of `led_count` LEDs takes, 6 + 3N; 0 when no frame can hold that
+// many (0 or more than kAdalightMaxLeds), which is also what EncodeAdalightFrame returns for them.
+constexpr std::size_t AdalightFrameSize(std::size_t led_count) {
+  if (led_count == 0 || led_count > kAdalightMaxLeds) {
+    return 0;
+  }
+  return kAdalightHeaderSize + 3 * led_count;
+}
+
+// Writes the Adalight frame for `leds` to the front of `frame`: "Ada", the count N - 1 high byte
+// first, the checksum hi ^ lo ^ 0x55, then the 3N colour bytes unchanged. Returns the bytes written,
+// AdalightFrameSize(N). An empty row, more than kAdalightMaxLeds LEDs, or a `frame` shorter than
+// that returns 0 and writes nothing. `leds` may overlap `frame`, so a row can be encoded in place.
+std::size_t EncodeAdalightFrame(std::span<const Rgb> leds, std::span<std::uint8_t> frame);
+
+// Reads a colour written as exactly six hexadecimal digits, red first ("FF8000").
+// Upper and lower case are equal. Anything else -- a sign, a "0x" or "#" prefix, blanks,
+// another length -- is rejected: returns false and leaves `out` as it was.
+bool ParseHexColor(std::string_view text, Rgb& out);
+
+// Scales `v` into 0..ceiling in proportion, v * ceiling / 255 rounded down: 255 lands exactly on
+// the ceiling, 0 stays 0, and a ceiling of 255 changes nothing. A scale, not a cut-off:
+// ApplyCeiling(40, 50) is 7, not 40.
+std::uint8_t ApplyCeiling(std::uint8_t v, std::uint8_t ceiling);
+
+}  // namespace ledcolor

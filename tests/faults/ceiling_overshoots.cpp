@@ -1,0 +1,10 @@
+// Fault: divides by 250, so values near full scale land above the ceiling.
+#include "ledcolor/ledcolor.h"
+
+namespace ledcolor {
+
+std::uint8_t ApplyCeiling(std::uint8_t v, std::uint8_t ceiling) {
+  return static_cast<std::uint8_t>(std::uint32_t{v} * ceiling / 250U);
+}
+
+}  // namespace ledcolor
