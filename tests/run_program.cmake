@@ -3,6 +3,7 @@
 # same comparison runs natively and under an emulator.
 #
 #   PROGRAM          the program to run
+#   CAPTURE          path prefix for the files that catch its stdout and stderr
 #   EMULATOR         what to run it under, if anything ("|" between words)
 #   PROGRAM_ARGS     its arguments ("|" between them)
 #   EXPECTED_STDOUT  a file of expected lines, LF-terminated
@@ -14,13 +15,18 @@ cmake_minimum_required(VERSION 3.25)
 
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 string(REPLACE "|" ";" args "${PROGRAM_ARGS}")
+# Through files, not variables: execute_process turns CR LF into LF and drops NUL bytes in what it
+# captures, and both must show here.
 execute_process(
   COMMAND ${emulator} "${PROGRAM}" ${args}
-  OUTPUT_VARIABLE actual_out
-  ERROR_VARIABLE actual_err
+  OUTPUT_FILE "${CAPTURE}.stdout"
+  ERROR_FILE "${CAPTURE}.stderr"
   RESULT_VARIABLE actual_status
-  ENCODING UTF-8
   TIMEOUT 120)
+file(READ "${CAPTURE}.stdout" actual_out)
+file(READ "${CAPTURE}.stderr" actual_err)
+file(READ "${CAPTURE}.stdout" actual_out_hex HEX)
+file(READ "${CAPTURE}.stderr" actual_err_hex HEX)
 
 file(READ "${EXPECTED_STDOUT}" rest)
 set(expected_out "")
@@ -57,7 +63,8 @@ endfunction()
 
 set(problems "")
 foreach(stream IN ITEMS out err)
-  if(NOT actual_${stream} STREQUAL expected_${stream})
+  string(HEX "${expected_${stream}}" expected_hex)
+  if(NOT actual_${stream}_hex STREQUAL expected_hex)
     show("${expected_${stream}}" want)
     show("${actual_${stream}}" got)
     string(APPEND problems "std${stream} differs.\n  expected:\n${want}\n  actual:\n${got}\n")
