@@ -37,9 +37,10 @@ constexpr std::size_t AdalightFrameSize(std::size_t led_count) {
 }
 
 // Writes the Adalight frame for `leds` to the front of `frame`: "Ada", the count N - 1 high byte
-// first, the checksum hi ^ lo ^ 0x55, then the 3N colour bytes unchanged. Returns the bytes written,
-// AdalightFrameSize(N). An empty row, more than kAdalightMaxLeds LEDs, or a `frame` shorter than
-// that returns 0 and writes nothing. `leds` may overlap `frame`, so a row can be encoded in place.
+// first, the checksum hi ^ lo ^ 0x55, then the 3N colour bytes unchanged. Returns the bytes
+// written, AdalightFrameSize(N). An empty row, more than kAdalightMaxLeds LEDs, or a `frame`
+// shorter than that returns 0 and writes nothing. `leds` may overlap `frame`, so a row can be
+// encoded in place.
 std::size_t EncodeAdalightFrame(std::span<const Rgb> leds, std::span<std::uint8_t> frame);
 
 // Reads a colour written as exactly six hexadecimal digits, red first ("FF8000").

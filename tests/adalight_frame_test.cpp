@@ -90,7 +90,8 @@ TEST(EncodeAdalightFrame, RejectsOutOfFormatInputWithoutWriting) {
 
   // The exact size is enough, and writes nothing past it.
   EXPECT_EQ(EncodeAdalightFrame(ten, std::span(frame).first(36)), 36U);
-  EXPECT_TRUE(std::all_of(frame.begin() + 36, frame.end(), [](std::uint8_t b) { return b == 0xEE; }));
+  EXPECT_TRUE(
+      std::all_of(frame.begin() + 36, frame.end(), [](std::uint8_t b) { return b == 0xEE; }));
 }
 
 TEST(AdalightFrameSize, CoversExactlyTheEncodableCounts) {

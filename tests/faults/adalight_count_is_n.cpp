@@ -13,7 +13,8 @@ std::size_t EncodeAdalightFrame(std::span<const Rgb> leds, std::span<std::uint8_
   const std::size_t count = leds.size();
   const auto hi = static_cast<std::uint8_t>(count >> 8);
   const auto lo = static_cast<std::uint8_t>(count & 0xFF);
-  const std::uint8_t header[] = {0x41, 0x64, 0x61, hi, lo, static_cast<std::uint8_t>(hi ^ lo ^ 0x55)};
+  const std::uint8_t header[] = {0x41, 0x64, 0x61,
+                                 hi,   lo,   static_cast<std::uint8_t>(hi ^ lo ^ 0x55)};
   std::memcpy(frame.data(), header, sizeof header);
   std::memcpy(frame.data() + kAdalightHeaderSize, leds.data(), leds.size_bytes());
   return size;
