@@ -1,0 +1,75 @@
+// The three functions beside the floor they should sit on: EncodeAdalightFrame against a plain
+// memcpy of the same colour bytes, in one run so that the two can be compared.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "ledcolor/ledcolor.h"
+
+namespace {
+
+using ledcolor::Rgb;
+
+std::vector<Rgb> Row(std::size_t leds) {
+  std::vector<Rgb> row(leds);
+  for (std::size_t i = 0; i < leds; ++i) {
+    row[i] = Rgb{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 3),
+                 static_cast<std::uint8_t>(i * 7)};
+  }
+  return row;
+}
+
+void BM_EncodeAdalightFrame(benchmark::State& state) {
+  const auto leds = static_cast<std::size_t>(state.range(0));
+  const std::vector<Rgb> row = Row(leds);
+  std::vector<std::uint8_t> frame(ledcolor::AdalightFrameSize(leds));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ledcolor::EncodeAdalightFrame(row, frame));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 3 * leds));
+}
+
+void BM_MemcpyColourBytes(benchmark::State& state) {
+  const auto leds = static_cast<std::size_t>(state.range(0));
+  const std::vector<Rgb> row = Row(leds);
+  std::vector<std::uint8_t> frame(ledcolor::AdalightFrameSize(leds));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(std::memcpy(frame.data() + 6, row.data(), 3 * leds));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 3 * leds));
+}
+
+void BM_ParseHexColor(benchmark::State& state, std::string_view text) {
+  Rgb out{};
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(text);
+    benchmark::DoNotOptimize(ledcolor::ParseHexColor(text, out));
+    benchmark::DoNotOptimize(out);
+  }
+}
+
+void BM_ApplyCeilingOverFrame(benchmark::State& state) {
+  const std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
+  const auto* in = reinterpret_cast<const std::uint8_t*>(row.data());
+  std::vector<std::uint8_t> out(3 * row.size());
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      out[i] = ledcolor::ApplyCeiling(in[i], 50);
+    }
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * out.size()));
+}
+
+BENCHMARK(BM_EncodeAdalightFrame)->Arg(1)->Arg(10)->Arg(1000)->Arg(65536);
+BENCHMARK(BM_MemcpyColourBytes)->Arg(1)->Arg(10)->Arg(1000)->Arg(65536);
+BENCHMARK_CAPTURE(BM_ParseHexColor, accepted, std::string_view("fF8000"));
+BENCHMARK_CAPTURE(BM_ParseHexColor, rejected_last_char, std::string_view("12345Z"));
+BENCHMARK(BM_ApplyCeilingOverFrame);
+
+}  // namespace
