@@ -30,7 +30,7 @@ void BM_EncodeAdalightFrame(benchmark::State& state) {
     benchmark::DoNotOptimize(ledcolor::EncodeAdalightFrame(row, frame));
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 3 * leds));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(3 * leds));
 }
 
 void BM_MemcpyColourBytes(benchmark::State& state) {
@@ -41,7 +41,7 @@ void BM_MemcpyColourBytes(benchmark::State& state) {
     benchmark::DoNotOptimize(std::memcpy(frame.data() + 6, row.data(), 3 * leds));
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 3 * leds));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(3 * leds));
 }
 
 void BM_ParseHexColor(benchmark::State& state, std::string_view text) {
@@ -63,7 +63,7 @@ void BM_ApplyCeilingOverFrame(benchmark::State& state) {
     }
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * out.size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(out.size()));
 }
 
 BENCHMARK(BM_EncodeAdalightFrame)->Arg(1)->Arg(10)->Arg(1000)->Arg(65536);
