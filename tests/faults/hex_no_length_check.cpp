@@ -1,24 +1,6 @@
-// Fault: no length check; any run of hex digits is taken, the first six of a longer one.
-#include <array>
-#include <cctype>
-#include <cstdlib>
+// Fault: no length check; any run of hex digits is taken.
+#include "faulty_parser.h"
 
-#include "ledcolor/ledcolor.h"
-
-namespace ledcolor {
-
-bool ParseHexColor(std::string_view text, Rgb& out) {
-  for (const char c : text) {
-    if (std::isxdigit(static_cast<unsigned char>(c)) == 0) {
-      return false;
-    }
-  }
-  std::array<char, 7> digits{};
-  text.copy(digits.data(), 6);
-  const unsigned long value = std::strtoul(digits.data(), nullptr, 16);
-  out = Rgb{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
-            static_cast<std::uint8_t>(value)};
-  return true;
+bool ledcolor::ParseHexColor(std::string_view text, Rgb& out) {
+  return ledcolor_faults::ParseWithFault(text, out, {.no_length_check = true});
 }
-
-}  // namespace ledcolor
