@@ -1,6 +1,7 @@
 #include <array>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 #include "ledcolor/ledcolor.h"
 
@@ -24,7 +25,7 @@ bool ParseHexColor(std::string_view text, Rgb& out) {
   }
   // A terminated copy, because `text` need not end after its six characters.
   std::array<char, kHexColorDigits + 1> digits{};
-  text.copy(digits.data(), kHexColorDigits);
+  std::memcpy(digits.data(), text.data(), kHexColorDigits);
   const unsigned long value = std::strtoul(digits.data(), nullptr, 16);
 
   out.r = static_cast<std::uint8_t>((value >> 16) & 0xFF);

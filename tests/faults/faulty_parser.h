@@ -2,9 +2,11 @@
 // ParseHexColor through it with one knob turned, and nothing else changed.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 #include "ledcolor/ledcolor.h"
 
@@ -29,7 +31,7 @@ inline bool ParseWithFault(std::string_view text, ledcolor::Rgb& out, ParserFaul
     }
   }
   std::array<char, 7> digits{};
-  text.copy(digits.data(), 6);
+  std::memcpy(digits.data(), text.data(), std::min<std::size_t>(text.size(), 6));
   char* end = nullptr;
   const unsigned long value = std::strtoul(digits.data(), &end, 16);
   if (fault.trusts_end_pointer && *end != '\0') {
