@@ -1,0 +1,30 @@
+# Holds the built library to what it promises callers: no heap, no I/O, no global state. Its
+# objects may call only the few C library functions it is written against, and may define no
+# writable data. Run on an optimised, uninstrumented build, where inline library code is folded.
+#   NM       the nm of the toolchain
+#   LIBRARY  the static library
+cmake_minimum_required(VERSION 3.25)
+
+set(allowed memmove memcpy memset isxdigit strtoul __ctype_b_loc __stack_chk_fail)
+
+execute_process(COMMAND "${NM}" -u "${LIBRARY}" OUTPUT_VARIABLE undefined COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX MATCHALL "U [^\n]+" undefined "${undefined}")
+set(problems "")
+foreach(entry IN LISTS undefined)
+  string(SUBSTRING "${entry}" 2 -1 symbol)
+  if(NOT symbol IN_LIST allowed)
+    string(APPEND problems "  calls ${symbol}\n")
+  endif()
+endforeach()
+
+# B, D, C, G and S (any case) are zero-filled, initialised, common and small data: state.
+execute_process(COMMAND "${NM}" --defined-only "${LIBRARY}" OUTPUT_VARIABLE defined
+                COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX MATCHALL "[0-9a-fA-F]+ [BbDdCGgSs] [^\n]+" data "${defined}")
+foreach(entry IN LISTS data)
+  string(APPEND problems "  defines writable data: ${entry}\n")
+endforeach()
+
+if(NOT problems STREQUAL "")
+  message(FATAL_ERROR "${LIBRARY} reaches beyond its promise:\n${problems}")
+endif()
