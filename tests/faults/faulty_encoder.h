@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstring>
+#include <utility>
 
 #include "ledcolor/ledcolor.h"
 
