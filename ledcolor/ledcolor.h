@@ -53,4 +53,9 @@ bool ParseHexColor(std::string_view text, Rgb& out);
 // ApplyCeiling(40, 50) is 7, not 40.
 std::uint8_t ApplyCeiling(std::uint8_t v, std::uint8_t ceiling);
 
+// Dims a whole row in place: every component of every LED becomes ApplyCeiling(component,
+// ceiling), exactly. Any length, 0 included, and any address; nothing outside the row is touched.
+// Runs at close to memory speed (no division; SSE2 on x86-64), so a controller can dim each frame.
+void ApplyCeiling(std::span<Rgb> leds, std::uint8_t ceiling) noexcept;
+
 }  // namespace ledcolor
