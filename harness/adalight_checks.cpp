@@ -56,10 +56,13 @@ void RunAdalightChecks() {
 
   const std::array<Rgb, 1> one_led{Rgb{0xFF, 0x80, 0x00}};
   std::array<std::uint8_t, AdalightFrameSize(1)> small_frame{};
-  EncodeAdalightFrame(one_led, small_frame);
+  const std::size_t small_written = EncodeAdalightFrame(one_led, small_frame);
   // N - 1 = 0 leaves only the constant in the checksum.
   if (!HeaderIs(small_frame, {0x41, 0x64, 0x61, 0x00, 0x00, 0x55})) {
     Fail("Adalight N=1 header must be 41 64 61 00 00 55 (checksum 0x55)");
+  }
+  if (small_written != small_frame.size()) {
+    Fail("Adalight N=1 frame length must be 9 bytes");
   }
   std::printf("PASS: Adalight encoder — N=1 boundary (checksum 0x55)\n");
 }

@@ -17,7 +17,7 @@ void ExpectAccepted(std::string_view text, Rgb expected, const char* answer_mess
   if (!ParseHexColor(text, out)) {
     Fail(answer_message);
   }
-  if (out.r != expected.r || out.g != expected.g || out.b != expected.b) {
+  if (out != expected) {
     Fail(component_message);
   }
 }

@@ -4,7 +4,7 @@
 
 namespace ledcolor {
 
-std::size_t EncodeAdalightFrame(std::span<const Rgb> leds, std::span<std::uint8_t> frame) {
+std::size_t EncodeAdalightFrame(std::span<const Rgb> leds, std::span<std::uint8_t> frame) noexcept {
   const std::size_t size = AdalightFrameSize(leds.size());
   if (size == 0 || frame.size() < size) {
     return 0;

@@ -11,7 +11,7 @@ namespace {
 constexpr std::size_t kHexColorDigits = 6;
 }  // namespace
 
-bool ParseHexColor(std::string_view text, Rgb& out) {
+bool ParseHexColor(std::string_view text, Rgb& out) noexcept {
   if (text.size() != kHexColorDigits) {
     return false;
   }

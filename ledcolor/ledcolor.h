@@ -18,9 +18,11 @@ struct Rgb {
   std::uint8_t r;
   std::uint8_t g;
   std::uint8_t b;
+
+  friend constexpr bool operator==(const Rgb&, const Rgb&) noexcept = default;
 };
 static_assert(sizeof(Rgb) == 3 && alignof(Rgb) == 1, "a row of N Rgb must be exactly 3N bytes");
-static_assert(std::is_trivially_copyable_v<Rgb>);
+static_assert(std::is_trivially_copyable_v<Rgb> && std::is_aggregate_v<Rgb>);
 
 inline constexpr std::size_t kAdalightHeaderSize = 6;
 
@@ -29,7 +31,7 @@ inline constexpr std::size_t kAdalightMaxLeds = 65536;
 
 // The number of bytes a frame of `led_count` LEDs takes, 6 + 3N; 0 when no frame can hold that
 // many (0 or more than kAdalightMaxLeds), which is also what EncodeAdalightFrame returns for them.
-constexpr std::size_t AdalightFrameSize(std::size_t led_count) {
+[[nodiscard]] constexpr std::size_t AdalightFrameSize(std::size_t led_count) noexcept {
   if (led_count == 0 || led_count > kAdalightMaxLeds) {
     return 0;
   }
@@ -41,17 +43,18 @@ constexpr std::size_t AdalightFrameSize(std::size_t led_count) {
 // written, AdalightFrameSize(N). An empty row, more than kAdalightMaxLeds LEDs, or a `frame`
 // shorter than that returns 0 and writes nothing. `leds` may overlap `frame`, so a row can be
 // encoded in place.
-std::size_t EncodeAdalightFrame(std::span<const Rgb> leds, std::span<std::uint8_t> frame);
+[[nodiscard]] std::size_t EncodeAdalightFrame(std::span<const Rgb> leds,
+                                              std::span<std::uint8_t> frame) noexcept;
 
 // Reads a colour written as exactly six hexadecimal digits, red first ("FF8000").
 // Upper and lower case are equal. Anything else -- a sign, a "0x" or "#" prefix, blanks,
 // another length -- is rejected: returns false and leaves `out` as it was.
-bool ParseHexColor(std::string_view text, Rgb& out);
+[[nodiscard]] bool ParseHexColor(std::string_view text, Rgb& out) noexcept;
 
 // Scales `v` into 0..ceiling in proportion, v * ceiling / 255 rounded down: 255 lands exactly on
 // the ceiling, 0 stays 0, and a ceiling of 255 changes nothing. A scale, not a cut-off:
 // ApplyCeiling(40, 50) is 7, not 40.
-std::uint8_t ApplyCeiling(std::uint8_t v, std::uint8_t ceiling);
+[[nodiscard]] std::uint8_t ApplyCeiling(std::uint8_t v, std::uint8_t ceiling) noexcept;
 
 // Dims a whole row in place: every component of every LED becomes ApplyCeiling(component,
 // ceiling), exactly. Any length, 0 included, and any address; nothing outside the row is touched.

@@ -16,27 +16,25 @@ using ledcolor::Rgb;
 
 constexpr Rgb kSentinel{0x5A, 0xA5, 0x3C};
 
-bool operator==(const Rgb& a, const Rgb& b) { return ledcolor_testing::SameRgb(a, b); }
-
 // Holds the parser to the oracle on `text`, and to leaving `out` alone when it rejects.
 void ExpectAgreesWithOracle(std::string_view text) {
   Rgb out = kSentinel;
   const bool accepted = ParseHexColor(text, out);
   const std::optional<Rgb> expected = ledcolor_testing::DecodeHexColor(text);
   ASSERT_EQ(accepted, expected.has_value()) << "text \"" << std::string(text) << "\"";
-  EXPECT_TRUE(out == (accepted ? *expected : kSentinel)) << "text \"" << std::string(text) << "\"";
+  EXPECT_EQ(out, accepted ? *expected : kSentinel) << "text \"" << std::string(text) << "\"";
 }
 
 TEST(ParseHexColor, ReadsPairsRedFirstInEitherCase) {
   Rgb out{};
   ASSERT_TRUE(ParseHexColor("FF8000", out));
-  EXPECT_TRUE(out == (Rgb{0xFF, 0x80, 0x00}));
+  EXPECT_EQ(out, (Rgb{0xFF, 0x80, 0x00}));
   ASSERT_TRUE(ParseHexColor("aBcDeF", out));
-  EXPECT_TRUE(out == (Rgb{0xAB, 0xCD, 0xEF}));
+  EXPECT_EQ(out, (Rgb{0xAB, 0xCD, 0xEF}));
   ASSERT_TRUE(ParseHexColor("012345", out));
-  EXPECT_TRUE(out == (Rgb{0x01, 0x23, 0x45}));
+  EXPECT_EQ(out, (Rgb{0x01, 0x23, 0x45}));
   ASSERT_TRUE(ParseHexColor("ffffff", out));
-  EXPECT_TRUE(out == (Rgb{0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(out, (Rgb{0xFF, 0xFF, 0xFF}));
 }
 
 TEST(ParseHexColor, RejectsEverythingButSixHexDigitsAndKeepsOut) {
@@ -61,11 +59,11 @@ TEST(ParseHexColor, ReadsOnlyTheSixCharactersOfTheView) {
   const std::string buffer = "FF8000ZZ 12";
   Rgb out{};
   ASSERT_TRUE(ParseHexColor(std::string_view(buffer).substr(0, 6), out));
-  EXPECT_TRUE(out == (Rgb{0xFF, 0x80, 0x00}));
+  EXPECT_EQ(out, (Rgb{0xFF, 0x80, 0x00}));
   // And a view that stops short of six is not lengthened by the digits that follow it.
   out = kSentinel;
   EXPECT_FALSE(ParseHexColor(std::string_view("1234567").substr(0, 5), out));
-  EXPECT_TRUE(out == kSentinel);
+  EXPECT_EQ(out, kSentinel);
 }
 
 TEST(ParseHexColor, AgreesWithAnIndependentDecoderOnHostileTexts) {

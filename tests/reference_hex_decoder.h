@@ -34,8 +34,4 @@ inline std::optional<ledcolor::Rgb> DecodeHexColor(std::string_view text) {
   return ledcolor::Rgb{pair(0), pair(2), pair(4)};
 }
 
-inline bool SameRgb(const ledcolor::Rgb& a, const ledcolor::Rgb& b) {
-  return a.r == b.r && a.g == b.g && a.b == b.b;
-}
-
 }  // namespace ledcolor_testing

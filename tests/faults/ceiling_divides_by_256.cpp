@@ -3,7 +3,7 @@
 
 namespace ledcolor {
 
-std::uint8_t ApplyCeiling(std::uint8_t v, std::uint8_t ceiling) {
+std::uint8_t ApplyCeiling(std::uint8_t v, std::uint8_t ceiling) noexcept {
   return static_cast<std::uint8_t>(std::uint32_t{v} * ceiling / 256U);
 }
 

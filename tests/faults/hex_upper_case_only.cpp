@@ -15,7 +15,7 @@ int DigitValue(char c) {
 }
 }  // namespace
 
-bool ParseHexColor(std::string_view text, Rgb& out) {
+bool ParseHexColor(std::string_view text, Rgb& out) noexcept {
   if (text.size() != 6) {
     return false;
   }
