@@ -4,6 +4,7 @@
 // bad input is reported through the result, never by writing out of bounds or aborting.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -60,5 +61,51 @@ inline constexpr std::size_t kAdalightMaxLeds = 65536;
 // ceiling), exactly. Any length, 0 included, and any address; nothing outside the row is touched.
 // Runs at close to memory speed (no division; SSE2 on x86-64), so a controller can dim each frame.
 void ApplyCeiling(std::span<Rgb> leds, std::uint8_t ceiling) noexcept;
+
+// Reads one frame from the front of `frame`: "Ada", the count N - 1 high byte first, the checksum
+// hi ^ lo ^ 0x55, then 3N colour bytes, which are copied to the front of `leds`. Returns N. A wrong
+// letter or checksum, fewer than AdalightFrameSize(N) bytes, or `leds` shorter than N returns 0
+// and writes nothing. Bytes after the frame are ignored; `leds` may overlap `frame`.
+[[nodiscard]] std::size_t DecodeAdalightFrame(std::span<const std::uint8_t> frame,
+                                              std::span<Rgb> leds) noexcept;
+
+// Finds Adalight frames in a byte stream that arrives in pieces of any size, as from a serial
+// line: with noise, dropped bytes, or a sender that started mid-frame. A frame starts at the
+// earliest position after the previous frame where six bytes form a valid header; a candidate that
+// fails is given up one byte at a time, so it never hides a real header that begins inside it.
+// The 3N bytes after a valid header are that frame's colours, whatever they hold. The frames found
+// do not depend on how the stream is cut into pieces. No heap: the colours land in `storage`.
+class AdalightReader {
+ public:
+  // `storage` must outlive the reader. A frame of more LEDs than it holds keeps its first
+  // storage.size() colours; the rest of its payload is read and dropped.
+  explicit AdalightReader(std::span<Rgb> storage) noexcept : storage_(storage) {}
+
+  struct Result {
+    std::size_t consumed;       // bytes taken from the front of the input
+    std::size_t led_count;      // N of the frame these bytes completed; 0 when none was
+    std::span<const Rgb> leds;  // its first min(N, storage.size()) colours, valid until next Feed
+  };
+
+  // Takes bytes up to and including the last byte of the next complete frame, or all of them when
+  // none completes; so a caller feeds the rest of its buffer again until nothing is left. An empty
+  // input takes nothing.
+  [[nodiscard]] Result Feed(std::span<const std::uint8_t> bytes) noexcept;
+
+  // Bytes given up so far while hunting for a header: noise, or a sender that started mid-frame.
+  [[nodiscard]] std::uint64_t SkippedBytes() const noexcept { return skipped_bytes_; }
+  // Frames completed so far that held more LEDs than the storage, and so were cut to it.
+  [[nodiscard]] std::uint64_t TruncatedFrames() const noexcept { return truncated_frames_; }
+
+ private:
+  std::span<Rgb> storage_;
+  std::array<std::uint8_t, kAdalightHeaderSize> header_{};
+  std::size_t header_size_ = 0;      // bytes of a candidate header held in header_
+  std::size_t led_count_ = 0;        // N of the frame whose payload is being read
+  std::size_t payload_size_ = 0;     // its 3N colour bytes
+  std::size_t payload_left_ = 0;     // of which not yet read; 0 while hunting for a header
+  std::uint64_t skipped_bytes_ = 0;  // 64 bits: a busy serial link passes 4 GiB within a day
+  std::uint64_t truncated_frames_ = 0;
+};
 
 }  // namespace ledcolor

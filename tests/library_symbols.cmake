@@ -5,7 +5,7 @@
 #   LIBRARY  the static library
 cmake_minimum_required(VERSION 3.25)
 
-set(allowed memmove memcpy memset isxdigit strtoul __ctype_b_loc __stack_chk_fail)
+set(allowed memmove memcpy memset memchr isxdigit strtoul __ctype_b_loc __stack_chk_fail)
 
 execute_process(COMMAND "${NM}" -u "${LIBRARY}" OUTPUT_VARIABLE undefined COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "U [^\n]+" undefined "${undefined}")

@@ -1,0 +1,75 @@
+#include <algorithm>
+#include <cstring>
+
+#include "ledcolor/adalight_header.h"
+#include "ledcolor/ledcolor.h"
+
+namespace ledcolor {
+
+namespace {
+
+// Whether the first `size` bytes of a header seen so far can still be the start of a valid one.
+bool CouldBeHeader(const std::array<std::uint8_t, kAdalightHeaderSize>& header, std::size_t size) {
+  for (std::size_t i = 0; i < std::min(size, std::size(adalight::kMagic)); ++i) {
+    if (header[i] != adalight::kMagic[i]) {
+      return false;
+    }
+  }
+  return size < kAdalightHeaderSize || adalight::LedCount(header.data()) != 0;
+}
+
+}  // namespace
+
+AdalightReader::Result AdalightReader::Feed(std::span<const std::uint8_t> bytes) noexcept {
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    if (payload_left_ > 0) {
+      // Colours go straight from the input to the storage; what does not fit is read past.
+      const std::size_t take = std::min(payload_left_, bytes.size() - pos);
+      const std::size_t offset = payload_size_ - payload_left_;
+      const std::size_t kept = storage_.size_bytes();
+      if (offset < kept) {
+        std::memcpy(reinterpret_cast<std::uint8_t*>(storage_.data()) + offset, bytes.data() + pos,
+                    std::min(take, kept - offset));
+      }
+      pos += take;
+      payload_left_ -= take;
+      if (payload_left_ == 0) {
+        if (led_count_ > storage_.size()) {
+          ++truncated_frames_;
+        }
+        return {pos, led_count_, storage_.first(std::min(led_count_, storage_.size()))};
+      }
+      continue;
+    }
+    if (header_size_ == 0) {
+      // Nothing held: every byte before the next 'A' is noise, and memchr finds it fastest.
+      const void* found = std::memchr(bytes.data() + pos, adalight::kMagic[0], bytes.size() - pos);
+      const std::size_t next =
+          found == nullptr
+              ? bytes.size()
+              : static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes.data());
+      skipped_bytes_ += next - pos;
+      pos = next;
+      if (pos == bytes.size()) {
+        break;
+      }
+    }
+    header_[header_size_++] = bytes[pos++];
+    // A failed candidate is given up by its first byte only: a real header may start at any of
+    // the others, and they were already taken from the caller, so they are searched here.
+    while (header_size_ > 0 && !CouldBeHeader(header_, header_size_)) {
+      std::memmove(header_.data(), header_.data() + 1, --header_size_);
+      ++skipped_bytes_;
+    }
+    if (header_size_ == kAdalightHeaderSize) {
+      header_size_ = 0;
+      led_count_ = adalight::LedCount(header_.data());
+      payload_size_ = 3 * led_count_;
+      payload_left_ = payload_size_;
+    }
+  }
+  return {pos, 0, {}};
+}
+
+}  // namespace ledcolor
