@@ -23,37 +23,35 @@ bool CouldBeHeader(const std::array<std::uint8_t, kAdalightHeaderSize>& header, 
 AdalightReader::Result AdalightReader::Feed(std::span<const std::uint8_t> bytes) noexcept {
   std::size_t pos = 0;
   while (pos < bytes.size()) {
-    if (payload_left_ > 0) {
-      // Colours go straight from the input to the storage; what does not fit is read past.
-      const std::size_t take = std::min(payload_left_, bytes.size() - pos);
-      const std::size_t offset = payload_size_ - payload_left_;
-      const std::size_t kept = storage_.size_bytes();
-      if (offset < kept) {
-        std::memcpy(reinterpret_cast<std::uint8_t*>(storage_.data()) + offset, bytes.data() + pos,
-                    std::min(take, kept - offset));
-      }
-      pos += take;
-      payload_left_ -= take;
-      if (payload_left_ == 0) {
-        if (led_count_ > storage_.size()) {
-          ++truncated_frames_;
-        }
-        return {pos, led_count_, storage_.first(std::min(led_count_, storage_.size()))};
-      }
+    if (payload_left_ == 0) {
+      pos += Hunt(bytes.subspan(pos));
       continue;
     }
+    pos += TakePayload(bytes.subspan(pos));
+    if (payload_left_ == 0) {
+      if (led_count_ > storage_.size()) {
+        ++truncated_frames_;
+      }
+      return {pos, led_count_, storage_.first(std::min(led_count_, storage_.size()))};
+    }
+  }
+  return {pos, 0, {}};
+}
+
+std::size_t AdalightReader::Hunt(std::span<const std::uint8_t> bytes) noexcept {
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
     if (header_size_ == 0) {
       // Nothing held: every byte before the next 'A' is noise, and memchr finds it fastest.
       const void* found = std::memchr(bytes.data() + pos, adalight::kMagic[0], bytes.size() - pos);
-      const std::size_t next =
-          found == nullptr
-              ? bytes.size()
-              : static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes.data());
+      if (found == nullptr) {
+        skipped_bytes_ += bytes.size() - pos;
+        return bytes.size();
+      }
+      const auto next =
+          static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes.data());
       skipped_bytes_ += next - pos;
       pos = next;
-      if (pos == bytes.size()) {
-        break;
-      }
     }
     header_[header_size_++] = bytes[pos++];
     // A failed candidate is given up by its first byte only: a real header may start at any of
@@ -67,9 +65,23 @@ AdalightReader::Result AdalightReader::Feed(std::span<const std::uint8_t> bytes)
       led_count_ = adalight::LedCount(header_.data());
       payload_size_ = 3 * led_count_;
       payload_left_ = payload_size_;
+      break;
     }
   }
-  return {pos, 0, {}};
+  return pos;
+}
+
+std::size_t AdalightReader::TakePayload(std::span<const std::uint8_t> bytes) noexcept {
+  // Colours go straight from the input to the storage; what does not fit is read past.
+  const std::size_t take = std::min(payload_left_, bytes.size());
+  const std::size_t offset = payload_size_ - payload_left_;
+  const std::size_t kept = storage_.size_bytes();
+  if (offset < kept) {
+    std::memcpy(reinterpret_cast<std::uint8_t*>(storage_.data()) + offset, bytes.data(),
+                std::min(take, kept - offset));
+  }
+  payload_left_ -= take;
+  return take;
 }
 
 }  // namespace ledcolor

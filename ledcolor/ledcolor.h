@@ -98,6 +98,11 @@ class AdalightReader {
   [[nodiscard]] std::uint64_t TruncatedFrames() const noexcept { return truncated_frames_; }
 
  private:
+  // Each takes from the front of `bytes` and returns how many it took: Hunt up to the end of the
+  // next valid header, TakePayload up to the end of the current frame's colours.
+  std::size_t Hunt(std::span<const std::uint8_t> bytes) noexcept;
+  std::size_t TakePayload(std::span<const std::uint8_t> bytes) noexcept;
+
   std::span<Rgb> storage_;
   std::array<std::uint8_t, kAdalightHeaderSize> header_{};
   std::size_t header_size_ = 0;      // bytes of a candidate header held in header_
