@@ -19,7 +19,14 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Debian installs the 64-bit loader outside PATH. WINEDEBUG=-all keeps Wine's own diagnostics off
 # the programs' stderr, which the tests compare byte for byte.
+find_program(LEDCOLOR_CROSS_GXX ${triple}-g++-posix)
 find_program(LEDCOLOR_WINE NAMES wine64 wine PATHS /usr/lib/wine /usr/lib64/wine)
-if(LEDCOLOR_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env WINEDEBUG=-all ${LEDCOLOR_WINE})
+if(NOT LEDCOLOR_CROSS_GXX)
+  message(FATAL_ERROR "${triple}-g++-posix not found: install the Debian package "
+                      "g++-mingw-w64-x86-64 (apt-get install g++-mingw-w64-x86-64)")
 endif()
+if(NOT LEDCOLOR_WINE)
+  message(FATAL_ERROR "wine64 not found, which runs the tests: install the Debian package wine64 "
+                      "(apt-get install wine64)")
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env WINEDEBUG=-all ${LEDCOLOR_WINE})

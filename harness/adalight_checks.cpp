@@ -15,8 +15,7 @@ using ledcolor::AdalightFrameSize;
 using ledcolor::EncodeAdalightFrame;
 using ledcolor::Rgb;
 
-template <std::size_t N>
-bool HeaderIs(const std::array<std::uint8_t, N>& frame,
+bool HeaderIs(std::span<const std::uint8_t> frame,
               const std::array<std::uint8_t, ledcolor::kAdalightHeaderSize>& expected) {
   for (std::size_t i = 0; i < expected.size(); ++i) {
     if (frame[i] != expected[i]) {

@@ -5,13 +5,16 @@
 #   LIBRARY  the static library
 cmake_minimum_required(VERSION 3.25)
 
-set(allowed memmove memcpy memset memchr isxdigit strtoul __ctype_b_loc __stack_chk_fail)
+# The last line: libgcc's division helpers on cores without a divide instruction (ARMv6-M).
+set(allowed memmove memcpy memset memchr isxdigit strtoul __ctype_b_loc __stack_chk_fail
+            __aeabi_uidiv __aeabi_idiv)
 
 execute_process(COMMAND "${NM}" -u "${LIBRARY}" OUTPUT_VARIABLE undefined COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "U [^\n]+" undefined "${undefined}")
 set(problems "")
 foreach(entry IN LISTS undefined)
   string(SUBSTRING "${entry}" 2 -1 symbol)
+  string(REGEX REPLACE "^__imp_" "" symbol "${symbol}")  # MinGW: the same call, through the DLL
   if(NOT symbol IN_LIST allowed)
     string(APPEND problems "  calls ${symbol}\n")
   endif()
@@ -20,7 +23,8 @@ endforeach()
 # B, D, C, G and S (any case) are zero-filled, initialised, common and small data: state.
 execute_process(COMMAND "${NM}" --defined-only "${LIBRARY}" OUTPUT_VARIABLE defined
                 COMMAND_ERROR_IS_FATAL ANY)
-string(REGEX MATCHALL "[0-9a-fA-F]+ [BbDdCGgSs] [^\n]+" data "${defined}")
+# MinGW lists every object's (empty) section names as symbols, so names with a dot are left out.
+string(REGEX MATCHALL "[0-9a-fA-F]+ [BbDdCGgSs] [^.\n][^\n]*" data "${defined}")
 foreach(entry IN LISTS data)
   string(APPEND problems "  defines writable data: ${entry}\n")
 endforeach()
