@@ -67,6 +67,26 @@ void BM_ApplyCeilingRow(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * kRowBytes);
 }
 
+// Shaping a frame: the gamma table and the white balance, over the same row.
+void BM_ApplyTableRow(benchmark::State& state) {
+  std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
+  static constexpr ledcolor::ByteTable kGamma = *ledcolor::MakeGammaTable(2.2);
+  for (auto _ : state) {
+    ledcolor::ApplyTable(row, kGamma);
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * kRowBytes);
+}
+
+void BM_ApplyCeilingPerChannelRow(benchmark::State& state) {
+  std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
+  for (auto _ : state) {
+    ledcolor::ApplyCeiling(row, Rgb{255, 200, 150});
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * kRowBytes);
+}
+
 void BM_ApplyCeilingPerByte(benchmark::State& state) {
   std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
   auto* bytes = reinterpret_cast<std::uint8_t*>(row.data());
@@ -133,6 +153,8 @@ BENCHMARK_CAPTURE(BM_ParseHexColor, rejected_last_char, std::string_view("12345Z
 BENCHMARK(BM_ApplyCeilingRow);
 BENCHMARK(BM_MemcpyRow);
 BENCHMARK(BM_ApplyCeilingPerByte);
+BENCHMARK(BM_ApplyTableRow);
+BENCHMARK(BM_ApplyCeilingPerChannelRow);
 BENCHMARK(BM_AdalightReaderFeed);
 BENCHMARK(BM_MemcpyFrameStream);
 

@@ -1,31 +1,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ledcolor/brightness_scale.h"
 #include "ledcolor/ledcolor.h"
-
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define LEDCOLOR_ROW_SSE2 1
-#endif
 
 namespace ledcolor {
 
-namespace {
-
-// v * ceiling / 255 without a division: for ceiling < 255, with m = ceil(ceiling * 2^16 / 255),
-// (v * m) >> 16 is exactly that quotient for every 8-bit v. m overshoots ceiling / 255 by less
-// than 2^-16, so v * m / 2^16 overshoots the true quotient by less than 255 / 2^16, which is less
-// than the 1/255 that separates its fractional part from the next integer. The unit tests check
-// it over all 256 x 256 pairs. At ceiling 255, m would need 17 bits; that ceiling is the identity.
-constexpr std::uint32_t CeilingMultiplier(std::uint8_t ceiling) noexcept {
-  return (std::uint32_t{ceiling} * 65536U + 254U) / 255U;
-}
-
-constexpr std::uint8_t Scale(std::uint8_t v, std::uint32_t multiplier) noexcept {
-  return static_cast<std::uint8_t>((std::uint32_t{v} * multiplier) >> 16);
-}
-
-}  // namespace
+using brightness::CeilingMultiplier;
+using brightness::Scale;
 
 void ApplyCeiling(std::span<Rgb> leds, std::uint8_t ceiling) noexcept {
   if (ceiling == 255) {
@@ -37,7 +19,7 @@ void ApplyCeiling(std::span<Rgb> leds, std::uint8_t ceiling) noexcept {
   auto* bytes = reinterpret_cast<std::uint8_t*>(leds.data());
   const std::size_t size = leds.size_bytes();
   std::size_t i = 0;
-#ifdef LEDCOLOR_ROW_SSE2
+#ifdef LEDCOLOR_SSE2
   // Sixteen bytes at a time, each widened to 16 bits; the high half of the 16 x 16-bit product is
   // the same (v * m) >> 16 as below, so both paths give the same bytes.
   const __m128i m = _mm_set1_epi16(static_cast<short>(multiplier));

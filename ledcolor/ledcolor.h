@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <type_traits>
@@ -61,6 +62,80 @@ inline constexpr std::size_t kAdalightMaxLeds = 65536;
 // ceiling), exactly. Any length, 0 included, and any address; nothing outside the row is touched.
 // Runs at close to memory speed (no division; SSE2 on x86-64), so a controller can dim each frame.
 void ApplyCeiling(std::span<Rgb> leds, std::uint8_t ceiling) noexcept;
+
+// --- Shaping the light: gamma tables and white balance ------------------------------------------
+
+// A value-to-value map of one byte, applied to every component of a row by ApplyTable.
+using ByteTable = std::array<std::uint8_t, 256>;
+
+namespace detail {
+
+// ln(x) for 0 < x <= 1, in a constant expression: x = m * 2^e with m near 1, and
+// ln(m) = 2 atanh((m - 1) / (m + 1)), whose series gains four decimal digits a term there.
+constexpr double Log(double x) noexcept {
+  constexpr double kLn2 = 0.69314718055994530942;
+  int e = 0;
+  while (x < 0.70710678118654752440) {  // powers of two scale a double exactly
+    x *= 2;
+    --e;
+  }
+  const double s = (x - 1) / (x + 1);
+  const double s2 = s * s;
+  double sum = 0;
+  for (int k = 41; k >= 1; k -= 2) {  // from the smallest term up, for the fewest rounding errors
+    sum = sum * s2 + 1.0 / k;
+  }
+  return 2 * s * sum + e * kLn2;
+}
+
+// e^y for -60 < y <= 0, in a constant expression: y = k ln 2 + r with |r| <= ln 2 / 2, the
+// Taylor series of e^r, then k exact halvings. ln 2 is split so that k * kLn2Hi is exact.
+constexpr double Exp(double y) noexcept {
+  constexpr double kLn2Hi = 6.93147180369123816490e-01;
+  constexpr double kLn2Lo = 1.90821492927058770002e-10;
+  const int k = static_cast<int>(y / (kLn2Hi + kLn2Lo) - 0.5);
+  const double r = (y - k * kLn2Hi) - k * kLn2Lo;
+  double sum = 1;
+  for (int n = 22; n >= 1; --n) {
+    sum = 1 + sum * r / n;
+  }
+  for (int i = 0; i > k; --i) {
+    sum *= 0.5;
+  }
+  return sum;
+}
+
+}  // namespace detail
+
+// The gamma curve as a table: entry v is 255 * (v / 255)^gamma rounded to the nearest integer,
+// halves up, so 0 stays 0 and 255 stays 255 (for gamma 2.2, entry 128 is 56). It maps the
+// perceptual values a host sends to the linear duty an LED needs. A gamma outside [0.1, 10], or
+// NaN, gives std::nullopt. Usable in a constant expression, so that a firmware keeps the table in
+// flash and runs no floating point:
+//   constexpr ledcolor::ByteTable kGamma = *ledcolor::MakeGammaTable(2.2);
+// where a gamma out of range is a build error. Every entry equals what std::pow gives.
+[[nodiscard]] constexpr std::optional<ByteTable> MakeGammaTable(double gamma) noexcept {
+  if (!(gamma >= 0.1 && gamma <= 10)) {  // written so that NaN fails too
+    return std::nullopt;
+  }
+  ByteTable table{};
+  table[255] = 255;
+  for (int v = 1; v < 255; ++v) {
+    const double linear = detail::Exp(gamma * detail::Log(v / 255.0));
+    table[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(255 * linear + 0.5);
+  }
+  return table;
+}
+
+// Maps every component v of every LED of the row to table[v], in place. Any length and any
+// address; nothing outside the row is touched.
+void ApplyTable(std::span<Rgb> leds, const ByteTable& table) noexcept;
+
+// White balance: scales each channel by a ceiling of its own. Every component becomes exactly
+// ApplyCeiling(component, ceiling.<its channel>) -- v * c / 255 rounded down -- so a channel at
+// 255 is unchanged. In place, any length and address, at close to memory speed like the
+// single-ceiling form.
+void ApplyCeiling(std::span<Rgb> leds, Rgb ceiling) noexcept;
 
 // Reads one frame from the front of `frame`: "Ada", the count N - 1 high byte first, the checksum
 // hi ^ lo ^ 0x55, then 3N colour bytes, which are copied to the front of `leds`. Returns N. A wrong
