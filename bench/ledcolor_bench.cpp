@@ -87,6 +87,24 @@ void BM_ApplyCeilingPerChannelRow(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * kRowBytes);
 }
 
+// Limiting a frame to its supply: the estimate, and the ceiling for half of the row's full current.
+void BM_EstimateCurrent(benchmark::State& state) {
+  const std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ledcolor::EstimateCurrent(row, ledcolor::kWs2812bPowerModel));
+  }
+  state.SetBytesProcessed(state.iterations() * kRowBytes);
+}
+
+void BM_CeilingForBudget(benchmark::State& state) {
+  const std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
+  const std::uint64_t budget = ledcolor::EstimateCurrent(row, ledcolor::kWs2812bPowerModel) / 2;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ledcolor::CeilingForBudget(row, ledcolor::kWs2812bPowerModel, budget));
+  }
+  state.SetBytesProcessed(state.iterations() * kRowBytes);
+}
+
 void BM_ApplyCeilingPerByte(benchmark::State& state) {
   std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
   auto* bytes = reinterpret_cast<std::uint8_t*>(row.data());
@@ -155,6 +173,8 @@ BENCHMARK(BM_MemcpyRow);
 BENCHMARK(BM_ApplyCeilingPerByte);
 BENCHMARK(BM_ApplyTableRow);
 BENCHMARK(BM_ApplyCeilingPerChannelRow);
+BENCHMARK(BM_EstimateCurrent);
+BENCHMARK(BM_CeilingForBudget);
 BENCHMARK(BM_AdalightReaderFeed);
 BENCHMARK(BM_MemcpyFrameStream);
 

@@ -137,6 +137,44 @@ void ApplyTable(std::span<Rgb> leds, const ByteTable& table) noexcept;
 // single-ceiling form.
 void ApplyCeiling(std::span<Rgb> leds, Rgb ceiling) noexcept;
 
+// --- Keeping a strip within its power supply --------------------------------------------------
+
+// The usual linear model of a strip's current: each channel of each LED draws in proportion to
+// its value, its full figure at 255, and every LED draws an idle current besides.
+struct PowerModel {
+  std::uint32_t red_ua;  // one LED's red channel at 255, in microamps
+  std::uint32_t green_ua;
+  std::uint32_t blue_ua;
+  std::uint32_t idle_ua;  // one LED with all three channels at 0
+};
+
+// The domain in which the power functions are exact and cannot overflow: every field of the model
+// up to 1 A, rows up to 2^24 LEDs.
+inline constexpr std::uint32_t kPowerModelMaxUa = 1'000'000;
+inline constexpr std::size_t kPowerMaxLeds = std::size_t{1} << 24;
+
+// A typical 5 V WS2812B-class LED: 16 mA red, 11 mA green, 15 mA blue at full scale, 1 mA idle.
+// A starting point only: measure your own strip (full white on a known number of LEDs, and all
+// LEDs dark) and fill in a PowerModel of its own.
+inline constexpr PowerModel kWs2812bPowerModel{16'000, 11'000, 15'000, 1'000};
+
+// The current the row draws under `model`, exactly, in microamps rounded up:
+// N * idle + the sum over the LEDs of (r * red + g * green + b * blue) / 255. Take it on the values
+// the LEDs are driven with -- after gamma and white balance -- not on the colours a host sent.
+// An empty row draws 0; a row or model outside the domain above gives UINT64_MAX, "this cannot
+// be powered".
+[[nodiscard]] std::uint64_t EstimateCurrent(std::span<const Rgb> leds,
+                                            const PowerModel& model) noexcept;
+
+// The brightest ceiling c (0 to 255) such that the row dimmed by ApplyCeiling(leds, c) draws at
+// most `budget_ua` under `model`: exact, never a microamp over the budget and never a step darker
+// than needed. 255 when the row already fits (an empty row always does). 0 when even c = 0 does
+// not fit (the idle current alone is over budget) or the row or model is outside the domain: the
+// safe answer is always dark. A controller's last step before encoding:
+//   ledcolor::ApplyCeiling(row, ledcolor::CeilingForBudget(row, model, budget_ua));
+[[nodiscard]] std::uint8_t CeilingForBudget(std::span<const Rgb> leds, const PowerModel& model,
+                                            std::uint64_t budget_ua) noexcept;
+
 // Reads one frame from the front of `frame`: "Ada", the count N - 1 high byte first, the checksum
 // hi ^ lo ^ 0x55, then 3N colour bytes, which are copied to the front of `leds`. Returns N. A wrong
 // letter or checksum, fewer than AdalightFrameSize(N) bytes, or `leds` shorter than N returns 0

@@ -1,0 +1,111 @@
+#include "ledcolor/power_sums.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+
+#include "ledcolor/brightness_scale.h"
+
+namespace ledcolor::power {
+
+namespace {
+
+using Sums = std::uint32_t[3];  // NOLINT(modernize-avoid-c-arrays)
+
+#ifdef LEDCOLOR_SSE2
+// Calls f(0) ... f(N - 1) with compile-time indices: -O2 leaves short loops rolled, and a rolled
+// loop keeps the accumulators it indexes in memory rather than in registers.
+template <std::size_t N, typename F>
+inline void Unrolled(F f) {
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    (f(std::integral_constant<std::size_t, I>{}), ...);
+  }
+  (std::make_index_sequence<N>{});
+}
+
+// Sums whole 48-byte blocks into sums[0..K), dimmed by K multipliers; K = 0 sums the bytes as they
+// are into sums[0]. A block is three vectors and holds each channel 16 times. Split into 16-bit
+// lanes, lane t of vector j's even bytes holds byte 16j + 2t and of its odd bytes byte 16j + 2t +
+// 1, whose channels are (j + 2t) % 3 and (j + 1 + 2t) % 3: so the odd bytes of vector j share a
+// channel pattern, and an accumulator, with the even bytes of vector j + 1. Each lane gains at most
+// 2 * 255 a block, so the lanes are emptied into the sums every 128 blocks, before 16 bits
+// overflow.
+template <std::size_t K>
+void SumBlocks(const std::uint8_t* bytes, std::size_t blocks, const std::uint32_t* multipliers,
+               Sums* sums) noexcept {
+  constexpr std::size_t kSets = K == 0 ? 1 : K;
+  __m128i m[kSets];  // NOLINT(modernize-avoid-c-arrays)
+  for (std::size_t k = 0; k < kSets; ++k) {
+    m[k] = _mm_set1_epi16(static_cast<short>(K == 0 ? 0 : multipliers[k]));
+  }
+  const __m128i low_bytes = _mm_set1_epi16(0x00FF);
+  while (blocks > 0) {
+    const std::size_t run = blocks < 128 ? blocks : 128;
+    __m128i acc[kSets][3];  // NOLINT(modernize-avoid-c-arrays)
+    for (auto& set : acc) {
+      set[0] = set[1] = set[2] = _mm_setzero_si128();
+    }
+    for (std::size_t r = 0; r < run; ++r, bytes += 48) {
+      Unrolled<3>([&](auto j) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * j));
+        const __m128i even = _mm_and_si128(x, low_bytes);
+        const __m128i odd = _mm_srli_epi16(x, 8);
+        Unrolled<kSets>([&](auto k) {
+          constexpr std::size_t kNext = (j + 1) % 3;
+          acc[k][j] = _mm_add_epi16(acc[k][j], K == 0 ? even : _mm_mulhi_epu16(even, m[k]));
+          acc[k][kNext] = _mm_add_epi16(acc[k][kNext], K == 0 ? odd : _mm_mulhi_epu16(odd, m[k]));
+        });
+      });
+    }
+    for (std::size_t k = 0; k < kSets; ++k) {
+      for (std::size_t j = 0; j < 3; ++j) {
+        alignas(16) std::uint16_t lanes[8];  // NOLINT(modernize-avoid-c-arrays)
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc[k][j]);
+        for (std::size_t t = 0; t < 8; ++t) {
+          sums[k][(j + 2 * t) % 3] += lanes[t];
+        }
+      }
+    }
+    blocks -= run;
+  }
+}
+#endif
+
+}  // namespace
+
+void SumChannels(std::span<const Rgb> leds, std::span<const std::uint8_t> ceilings,
+                 std::span<ChannelSums> sums) noexcept {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(leds.data());
+  const std::size_t size = leds.size_bytes();
+  std::uint32_t multipliers[2] = {};  // NOLINT(modernize-avoid-c-arrays)
+  Sums totals[2] = {};                // NOLINT(modernize-avoid-c-arrays)
+  for (std::size_t k = 0; k < ceilings.size(); ++k) {
+    multipliers[k] = brightness::CeilingMultiplier(ceilings[k]);
+  }
+  std::size_t i = 0;
+#ifdef LEDCOLOR_SSE2
+  // The identity's multiplier 2^16 fits no 16-bit lane, so undimmed sums take their own loop.
+  const std::size_t blocks = size / 48;
+  if (ceilings.size() == 2) {
+    SumBlocks<2>(bytes, blocks, multipliers, totals);
+  } else if (ceilings[0] != 255) {
+    SumBlocks<1>(bytes, blocks, multipliers, totals);
+  } else {
+    SumBlocks<0>(bytes, blocks, multipliers, totals);
+  }
+  i = 48 * blocks;
+#endif
+  // i is a multiple of 48 here, so the tail starts on a red byte.
+  for (std::size_t channel = 0; i < size; ++i) {
+    for (std::size_t k = 0; k < ceilings.size(); ++k) {
+      totals[k][channel] += brightness::Scale(bytes[i], multipliers[k]);
+    }
+    channel = channel == 2 ? 0 : channel + 1;
+  }
+  for (std::size_t k = 0; k < ceilings.size(); ++k) {
+    sums[k] = {totals[k][0], totals[k][1], totals[k][2]};
+  }
+}
+
+}  // namespace ledcolor::power
