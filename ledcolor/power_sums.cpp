@@ -37,7 +37,7 @@ void SumBlocks(const std::uint8_t* bytes, std::size_t blocks, const std::uint32_
   constexpr std::size_t kSets = K == 0 ? 1 : K;
   __m128i m[kSets];  // NOLINT(modernize-avoid-c-arrays)
   for (std::size_t k = 0; k < kSets; ++k) {
-    m[k] = _mm_set1_epi16(static_cast<short>(K == 0 ? 0 : multipliers[k]));
+    m[k] = _mm_set1_epi16(static_cast<short>(multipliers[k]));  // unused when K = 0
   }
   const __m128i low_bytes = _mm_set1_epi16(0x00FF);
   while (blocks > 0) {

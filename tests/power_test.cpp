@@ -37,19 +37,21 @@ void ExpectBrightestThatFits(const std::vector<Rgb>& row, const PowerModel& mode
   }
 }
 
-// Random rows -- bright, dark, one channel only, mid grey -- of lengths that take the vector path,
-// its 128-block flush and the tail; random models, a few outside the domain; and the budgets that
-// matter: around the exact current at a random ceiling, at the idle current, none and unlimited.
+// Random rows -- bright, dark, one channel off, grey, and white, where dimming loses nothing to
+// rounding -- of lengths that take the vector path, a last flush of 127 blocks, and the tail;
+// random models, a few outside the domain; and the budgets that matter: around the exact current
+// at a random ceiling, at the idle current, none and unlimited.
 TEST(PowerBudget, EstimateIsExactAndTheCeilingIsTheBrightestThatFits) {
   std::mt19937_64 rng(20261209);
   const auto pick = [&](std::uint64_t n) { return rng() % n; };
   for (int trial = 0; trial < 160; ++trial) {
-    const std::size_t leds = trial % 16 == 0 ? 6144 + pick(100) : pick(70);
-    const unsigned kind = trial % 4;
+    const std::size_t leds = trial % 16 == 0 ? 6144 + pick(100) : trial % 16 == 1 ? 2040 : pick(70);
+    const unsigned kind = trial % 5;
     std::vector<Rgb> row(leds);
     for (Rgb& led : row) {
       const auto v = [&] {
-        return static_cast<std::uint8_t>(kind == 0 ? pick(256) : kind == 1 ? pick(4) : 128);
+        const std::uint64_t fixed = kind == 3 ? 128 : 255;
+        return static_cast<std::uint8_t>(kind == 0 ? pick(256) : kind == 1 ? pick(4) : fixed);
       };
       led = {v(), kind == 2 ? std::uint8_t{0} : v(), v()};
     }
@@ -67,6 +69,16 @@ TEST(PowerBudget, EstimateIsExactAndTheCeilingIsTheBrightestThatFits) {
                                        kNoLimit, ledcolor_testing::Current(row, model) - 1}) {
       ExpectBrightestThatFits(row, model, budget);
     }
+  }
+  // Every remainder mod 255 of the channels' scaled current, at and one under the rounded-up
+  // figure: one LED of every red value at 1 uA.
+  for (unsigned r = 0; r <= 255; ++r) {
+    const std::vector<Rgb> one{{static_cast<std::uint8_t>(r), 0, 0}};
+    const PowerModel tiny{1, 0, 0, 0};
+    const std::uint64_t current = ledcolor_testing::Current(one, tiny);
+    ASSERT_EQ(ledcolor::EstimateCurrent(one, tiny), current) << r;
+    ExpectBrightestThatFits(one, tiny, current);
+    ExpectBrightestThatFits(one, tiny, current - 1);
   }
 }
 
