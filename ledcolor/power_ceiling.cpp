@@ -33,9 +33,8 @@ std::uint8_t CeilingForBudget(std::span<const Rgb> leds, const PowerModel& model
   // three on a bright row and a dozen on a dark one: each pass tries two, splitting the gap in
   // three.
   const std::uint64_t per_led = std::uint64_t{model.red_ua} + model.green_ua + model.blue_ua;
-  const std::uint64_t lo_bound = (255 * limit + 254) / full;
+  std::uint64_t lo = (255 * limit + 254) / full;  // below 255, since full > limit here
   const std::uint64_t hi_bound = (255 * limit + 254 * leds.size() * per_led) / full + 1;
-  std::uint64_t lo = lo_bound < 254 ? lo_bound : 254;
   std::uint64_t hi = hi_bound < 255 ? hi_bound : 255;
   while (hi - lo > 1) {
     const std::uint64_t gap = hi - lo;
