@@ -38,9 +38,10 @@ void ExpectBrightestThatFits(const std::vector<Rgb>& row, const PowerModel& mode
 }
 
 // Random rows -- bright, dark, one channel off, 254 everywhere, where a low ceiling loses almost a
-// whole step on every component, and white, where dimming loses nothing -- of lengths that take the vector path, a last flush of 127 blocks, and the tail;
-// random models, a few outside the domain; and the budgets that matter: around the exact current
-// at a random ceiling, at the idle current, none and unlimited.
+// whole step on every component, and white, where dimming loses nothing -- of lengths that take the
+// vector path, a last flush of 127 blocks, and the tail; random models, a few outside the domain;
+// and the budgets that matter: around the exact current at a random ceiling, at the idle current,
+// none and unlimited.
 TEST(PowerBudget, EstimateIsExactAndTheCeilingIsTheBrightestThatFits) {
   std::mt19937_64 rng(20261209);
   const auto pick = [&](std::uint64_t n) { return rng() % n; };
