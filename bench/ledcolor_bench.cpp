@@ -22,12 +22,12 @@ std::vector<Rgb> Row(std::size_t leds) {
   return row;
 }
 
-void BM_EncodeAdalightFrame(benchmark::State& state) {
+void BM_EncodeAdalightFrame(benchmark::State& state, ledcolor::AdalightFormat format) {
   const auto leds = static_cast<std::size_t>(state.range(0));
   const std::vector<Rgb> row = Row(leds);
-  std::vector<std::uint8_t> frame(ledcolor::AdalightFrameSize(leds));
+  std::vector<std::uint8_t> frame(ledcolor::AdalightFrameSize(leds, format));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(ledcolor::EncodeAdalightFrame(row, frame));
+    benchmark::DoNotOptimize(ledcolor::EncodeAdalightFrame(row, frame, format));
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(3 * leds));
@@ -129,19 +129,21 @@ void BM_MemcpyRow(benchmark::State& state) {
 
 // The receiving side: a stream of 1000-LED frames read by AdalightReader, beside a memcpy of the
 // same stream, both over the same 64 frames (about 190 KB).
-std::vector<std::uint8_t> FrameStream() {
+std::vector<std::uint8_t> FrameStream(ledcolor::AdalightFormat format) {
   const std::vector<Rgb> row = Row(1000);
-  std::vector<std::uint8_t> stream(64 * ledcolor::AdalightFrameSize(row.size()));
-  for (std::size_t at = 0; at < stream.size(); at += ledcolor::AdalightFrameSize(row.size())) {
-    benchmark::DoNotOptimize(ledcolor::EncodeAdalightFrame(row, std::span(stream).subspan(at)));
+  const std::size_t size = ledcolor::AdalightFrameSize(row.size(), format);
+  std::vector<std::uint8_t> stream(64 * size);
+  for (std::size_t at = 0; at < stream.size(); at += size) {
+    benchmark::DoNotOptimize(
+        ledcolor::EncodeAdalightFrame(row, std::span(stream).subspan(at), format));
   }
   return stream;
 }
 
-void BM_AdalightReaderFeed(benchmark::State& state) {
-  const std::vector<std::uint8_t> stream = FrameStream();
+void BM_AdalightReaderFeed(benchmark::State& state, ledcolor::AdalightFormat format) {
+  const std::vector<std::uint8_t> stream = FrameStream(format);
   std::vector<Rgb> storage(1000);
-  ledcolor::AdalightReader reader(storage);
+  ledcolor::AdalightReader reader(storage, format);
   for (auto _ : state) {
     std::span<const std::uint8_t> rest(stream);
     while (!rest.empty()) {
@@ -155,7 +157,7 @@ void BM_AdalightReaderFeed(benchmark::State& state) {
 }
 
 void BM_MemcpyFrameStream(benchmark::State& state) {
-  const std::vector<std::uint8_t> stream = FrameStream();
+  const std::vector<std::uint8_t> stream = FrameStream(ledcolor::AdalightFormat::kClassic);
   std::vector<std::uint8_t> copy(stream.size());
   for (auto _ : state) {
     benchmark::DoNotOptimize(std::memcpy(copy.data(), stream.data(), stream.size()));
@@ -164,7 +166,12 @@ void BM_MemcpyFrameStream(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(stream.size()));
 }
 
-BENCHMARK(BM_EncodeAdalightFrame)->Arg(1)->Arg(10)->Arg(1000)->Arg(65536);
+BENCHMARK_CAPTURE(BM_EncodeAdalightFrame, classic, ledcolor::AdalightFormat::kClassic)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(1000)
+    ->Arg(65536);
+BENCHMARK_CAPTURE(BM_EncodeAdalightFrame, checked, ledcolor::AdalightFormat::kAwa)->Arg(65536);
 BENCHMARK(BM_MemcpyColourBytes)->Arg(1)->Arg(10)->Arg(1000)->Arg(65536);
 BENCHMARK_CAPTURE(BM_ParseHexColor, accepted, std::string_view("fF8000"));
 BENCHMARK_CAPTURE(BM_ParseHexColor, rejected_last_char, std::string_view("12345Z"));
@@ -175,7 +182,8 @@ BENCHMARK(BM_ApplyTableRow);
 BENCHMARK(BM_ApplyCeilingPerChannelRow);
 BENCHMARK(BM_EstimateCurrent);
 BENCHMARK(BM_CeilingForBudget);
-BENCHMARK(BM_AdalightReaderFeed);
+BENCHMARK_CAPTURE(BM_AdalightReaderFeed, classic, ledcolor::AdalightFormat::kClassic);
+BENCHMARK_CAPTURE(BM_AdalightReaderFeed, checked, ledcolor::AdalightFormat::kAwa);
 BENCHMARK(BM_MemcpyFrameStream);
 
 }  // namespace

@@ -1,8 +1,9 @@
-// AdalightReader and DecodeAdalightFrame on arbitrary byte streams, held against the reference
-// scan of the whole stream: the same frames at the same offsets with the same colours, however
-// the stream is cut, for storage that holds all, some or none of a frame.
+// AdalightReader and DecodeAdalightFrame on arbitrary byte streams, in either format, held against
+// the reference scan of the whole stream: the same frames with the same colours, and the same
+// bytes skipped, however the stream is cut, for storage that holds all, some or none of a frame.
 //
-// Input: 1 byte storage size in LEDs, 1 byte seed for the piece sizes, then the stream.
+// Input: 1 byte whose top bit picks the checked format and whose rest, modulo 70, is the storage
+// size in LEDs; 1 byte seed for the piece sizes; then the stream.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -28,23 +29,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return -1;
   }
   const std::span<const std::uint8_t> stream(data + 2, size - 2);
-  std::vector<ledcolor::Rgb> storage(data[0] % 70);
+  const auto format =
+      (data[0] & 0x80) != 0 ? ledcolor::AdalightFormat::kAwa : ledcolor::AdalightFormat::kClassic;
+  std::vector<ledcolor::Rgb> storage((data[0] & 0x7F) % 70);
 
   // Pieces of 1 to 2^k bytes, k from the seed: byte by byte up to whole streams.
   std::uint32_t state = data[1] | 1U;
   const std::uint32_t max_piece = 1U << (data[1] % 13);
-  Check(ledcolor_testing::ReaderAgreesWithScan(stream, storage, [&] {
-    state = state * 1103515245U + 12345U;
-    return std::size_t{1} + (state >> 8) % max_piece;
-  }));
+  Check(ledcolor_testing::ReaderAgreesWithScan(
+      stream, storage,
+      [&] {
+        state = state * 1103515245U + 12345U;
+        return std::size_t{1} + (state >> 8) % max_piece;
+      },
+      format));
 
   // The decoder takes a frame only at the very front, and only whole into storage that holds it.
   const ledcolor::Rgb kFill{0x5A, 0xA5, 0x3C};
   std::fill(storage.begin(), storage.end(), kFill);
-  const std::size_t decoded = ledcolor::DecodeAdalightFrame(stream, storage);
-  const auto scan = ledcolor_testing::ScanAdalightStream(stream, storage.size());
-  const bool at_front = !scan.frames.empty() &&
-                        scan.frames[0].end == ledcolor::AdalightFrameSize(scan.frames[0].led_count);
+  const std::size_t decoded = ledcolor::DecodeAdalightFrame(stream, storage, format);
+  const auto scan = ledcolor_testing::ScanAdalightStream(stream, storage.size(), format);
+  const bool at_front =
+      !scan.frames.empty() &&
+      scan.frames[0].end == ledcolor::AdalightFrameSize(scan.frames[0].led_count, format);
   const bool fits = at_front && scan.frames[0].led_count <= storage.size();
   Check(decoded == (fits ? scan.frames[0].led_count : 0));
   const auto bytes = std::as_bytes(std::span(storage));

@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "ledcolor/adalight_header.h"
 #include "ledcolor/ledcolor.h"
 
 namespace ledcolor {
@@ -13,16 +14,7 @@ std::size_t EncodeAdalightFrame(std::span<const Rgb> leds, std::span<std::uint8_
   // sitting in the header's bytes -- is copied whole before the header can overwrite any of it.
   std::memmove(frame.data() + kAdalightHeaderSize, leds.data(), leds.size_bytes());
 
-  // N - 1, because a frame always holds at least one LED: 16 bits then reach 65536 LEDs.
-  const std::size_t count = leds.size() - 1;
-  const auto hi = static_cast<std::uint8_t>(count >> 8);
-  const auto lo = static_cast<std::uint8_t>(count & 0xFF);
-  frame[0] = 0x41;  // 'A'
-  frame[1] = 0x64;  // 'd'
-  frame[2] = 0x61;  // 'a'
-  frame[3] = hi;
-  frame[4] = lo;
-  frame[5] = static_cast<std::uint8_t>(hi ^ lo ^ 0x55);
+  adalight::WriteHeader(frame.data(), adalight::kMagic, leds.size());
   return size;
 }
 

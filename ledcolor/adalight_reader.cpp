@@ -21,6 +21,13 @@ bool CouldBeHeader(const std::array<std::uint8_t, kAdalightHeaderSize>& header, 
 }  // namespace
 
 AdalightReader::Result AdalightReader::Feed(std::span<const std::uint8_t> bytes) noexcept {
+  if (format_ == AdalightFormat::kAwa) {
+    return FeedChecked(bytes);
+  }
+  if (format_ != AdalightFormat::kClassic) {
+    skipped_bytes_ += bytes.size();
+    return {bytes.size(), 0, {}};
+  }
   std::size_t pos = 0;
   while (pos < bytes.size()) {
     if (payload_left_ == 0) {
@@ -36,6 +43,15 @@ AdalightReader::Result AdalightReader::Feed(std::span<const std::uint8_t> bytes)
     }
   }
   return {pos, 0, {}};
+}
+
+void AdalightReader::Reset() noexcept {
+  // A classic frame's header is no longer in header_ once its payload is being read.
+  const std::size_t classic_frame =
+      payload_left_ == 0 ? 0 : kAdalightHeaderSize + payload_size_ - payload_left_;
+  skipped_bytes_ += header_size_ + classic_frame + held_size_ + tail_size_;
+  header_size_ = payload_left_ = held_from_ = held_size_ = tail_size_ = 0;
+  unsearched_ = false;
 }
 
 std::size_t AdalightReader::Hunt(std::span<const std::uint8_t> bytes) noexcept {

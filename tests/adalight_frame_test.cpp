@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "ledcolor/ledcolor.h"
+#include "reference_adalight_scanner.h"
 
 namespace {
 
+using ledcolor::AdalightFormat;
 using ledcolor::AdalightFrameSize;
+using ledcolor::DecodeAdalightFrame;
 using ledcolor::EncodeAdalightFrame;
 using ledcolor::kAdalightMaxLeds;
 using ledcolor::Rgb;
@@ -62,17 +65,19 @@ TEST(EncodeAdalightFrame, EncodesInPlaceWhenTheRowOverlapsTheFrame) {
   // The header is exactly two Rgb long, so a row placed 0, 1 or 2 records into the frame's storage
   // overlaps the header, straddles it, or already sits where the payload goes.
   const std::vector<Rgb> row = Row(100);
-  for (const std::size_t shift : {std::size_t{0}, std::size_t{1}, std::size_t{2}}) {
-    SCOPED_TRACE(shift);
-    std::vector<Rgb> storage(2 + row.size());
-    std::copy(row.begin(), row.end(), storage.begin() + static_cast<std::ptrdiff_t>(shift));
-    const std::span<std::uint8_t> frame(reinterpret_cast<std::uint8_t*>(storage.data()),
-                                        3 * storage.size());
-    const std::span<const Rgb> in_place = std::span(storage).subspan(shift, row.size());
-    ASSERT_EQ(EncodeAdalightFrame(in_place, frame), frame.size());
-    EXPECT_EQ(std::memcmp(frame.data() + 6, row.data(), 3 * row.size()), 0);
-    EXPECT_EQ(frame[3], 0x00);
-    EXPECT_EQ(frame[4], 0x63);
+  for (const AdalightFormat format : {AdalightFormat::kClassic, AdalightFormat::kAwa}) {
+    for (const std::size_t shift : {std::size_t{0}, std::size_t{1}, std::size_t{2}}) {
+      SCOPED_TRACE(testing::Message() << shift << (format == AdalightFormat::kAwa ? " Awa" : ""));
+      std::vector<Rgb> storage(3 + row.size());
+      std::copy(row.begin(), row.end(), storage.begin() + static_cast<std::ptrdiff_t>(shift));
+      const std::span<std::uint8_t> frame(reinterpret_cast<std::uint8_t*>(storage.data()),
+                                          AdalightFrameSize(row.size(), format));
+      const std::span<const Rgb> in_place = std::span(storage).subspan(shift, row.size());
+      ASSERT_EQ(EncodeAdalightFrame(in_place, frame, format), frame.size());
+      std::vector<Rgb> decoded(row.size());
+      EXPECT_EQ(DecodeAdalightFrame(frame, decoded, format), row.size());
+      EXPECT_EQ(decoded, row);
+    }
   }
 }
 
@@ -94,7 +99,84 @@ TEST(EncodeAdalightFrame, RejectsOutOfFormatInputWithoutWriting) {
       std::all_of(frame.begin() + 36, frame.end(), [](std::uint8_t b) { return b == 0xEE; }));
 }
 
+TEST(AdalightChecked, KnownFrames) {
+  const std::array<std::uint8_t, 12> orange{0x41, 0x77, 0x61, 0x00, 0x00, 0x55,
+                                            0xFF, 0x80, 0x00, 0x80, 0x01, 0x83};
+  std::array<std::uint8_t, 12> frame{};
+  ASSERT_EQ(EncodeAdalightFrame(std::vector<Rgb>{{0xFF, 0x80, 0x00}}, frame, AdalightFormat::kAwa),
+            12U);
+  EXPECT_EQ(frame, orange);
+  // fx comes out as 0x41 here and is sent as 0xAA.
+  ASSERT_EQ(EncodeAdalightFrame(std::vector<Rgb>{{0x41, 0x01, 0x02}}, frame, AdalightFormat::kAwa),
+            12U);
+  EXPECT_EQ(frame[9], 0x44);
+  EXPECT_EQ(frame[10], 0xC7);
+  EXPECT_EQ(frame[11], 0xAA);
+}
+
+// Lengths on both sides of the kernel's 16-byte blocks, its 256-byte position wrap and its
+// 32768-byte runs, and the longest frame: the check bytes are the oracle's, the classic form is
+// the two-argument one, and both decode to the row.
+TEST(AdalightChecked, RoundTripsEveryLengthClassAgainstTheOracle) {
+  for (const std::size_t leds : {1, 5, 6, 85, 86, 10922, 10923, 65535, 65536}) {
+    SCOPED_TRACE(leds);
+    const std::vector<Rgb> row = Row(leds);
+    std::vector<std::uint8_t> frame(AdalightFrameSize(leds, AdalightFormat::kAwa));
+    ASSERT_EQ(EncodeAdalightFrame(row, frame, AdalightFormat::kAwa), 9 + 3 * leds);
+    const auto colours = std::span(frame).subspan(6, 3 * leds);
+    const auto check = ledcolor_testing::AwaCheckBytes(colours);
+    EXPECT_TRUE(std::equal(check.begin(), check.end(), frame.end() - 3));
+    EXPECT_EQ(std::memcmp(colours.data(), row.data(), colours.size()), 0);
+    std::vector<Rgb> decoded(leds);
+    EXPECT_EQ(DecodeAdalightFrame(frame, decoded, AdalightFormat::kAwa), leds);
+    EXPECT_EQ(decoded, row);
+
+    std::vector<std::uint8_t> classic(AdalightFrameSize(leds));
+    std::vector<std::uint8_t> two_argument(AdalightFrameSize(leds));
+    EXPECT_EQ(EncodeAdalightFrame(row, classic, AdalightFormat::kClassic), 6 + 3 * leds);
+    EXPECT_EQ(EncodeAdalightFrame(row, two_argument), 6 + 3 * leds);
+    EXPECT_EQ(classic, two_argument);
+    EXPECT_EQ(DecodeAdalightFrame(classic, decoded, AdalightFormat::kClassic), leds);
+  }
+}
+
+// Every single-bit error anywhere in a frame, a frame one byte short, storage one LED short and a
+// format that is neither: each is rejected and nothing is written.
+TEST(AdalightChecked, RejectsEveryDamagedFrameWithoutWriting) {
+  const std::vector<Rgb> row = Row(100);
+  std::vector<std::uint8_t> good(AdalightFrameSize(row.size(), AdalightFormat::kAwa));
+  ASSERT_EQ(EncodeAdalightFrame(row, good, AdalightFormat::kAwa), good.size());
+  const auto bad_format = static_cast<AdalightFormat>(2);
+  std::vector<Rgb> out(101, Rgb{0x5A, 0xA5, 0x3C});
+  const std::vector<Rgb> untouched = out;
+  for (std::size_t bit = 0; bit < 8 * good.size(); ++bit) {
+    std::vector<std::uint8_t> frame = good;
+    frame[bit / 8] ^= static_cast<std::uint8_t>(1U << (bit % 8));
+    ASSERT_EQ(DecodeAdalightFrame(frame, out, AdalightFormat::kAwa), 0U) << "bit " << bit;
+  }
+  EXPECT_EQ(DecodeAdalightFrame(std::span(good).first(good.size() - 1), out, AdalightFormat::kAwa),
+            0U);
+  EXPECT_EQ(DecodeAdalightFrame(good, std::span(out).first(99), AdalightFormat::kAwa), 0U);
+  EXPECT_EQ(DecodeAdalightFrame(good, out, bad_format), 0U);
+  EXPECT_EQ(out, untouched);
+
+  std::vector<std::uint8_t> frame(AdalightFrameSize(kAdalightMaxLeds, AdalightFormat::kAwa), 0xEE);
+  const std::vector<std::uint8_t> blank = frame;
+  EXPECT_EQ(EncodeAdalightFrame({}, frame, AdalightFormat::kAwa), 0U);
+  EXPECT_EQ(EncodeAdalightFrame(Row(kAdalightMaxLeds + 1), frame, AdalightFormat::kAwa), 0U);
+  EXPECT_EQ(EncodeAdalightFrame(row, std::span(frame).first(good.size() - 1), AdalightFormat::kAwa),
+            0U);
+  EXPECT_EQ(EncodeAdalightFrame(row, frame, bad_format), 0U);
+  EXPECT_EQ(frame, blank);
+  EXPECT_EQ(DecodeAdalightFrame(good, out, AdalightFormat::kAwa), 100U);
+  EXPECT_EQ(out[100], untouched[100]);
+}
+
 TEST(AdalightFrameSize, CoversExactlyTheEncodableCounts) {
+  static_assert(AdalightFrameSize(1, AdalightFormat::kAwa) == 12);
+  static_assert(AdalightFrameSize(kAdalightMaxLeds, AdalightFormat::kAwa) == 9 + 3 * 65536);
+  static_assert(AdalightFrameSize(kAdalightMaxLeds + 1, AdalightFormat::kAwa) == 0);
+  static_assert(AdalightFrameSize(1, static_cast<AdalightFormat>(2)) == 0);
   static_assert(AdalightFrameSize(1) == 9);
   static_assert(AdalightFrameSize(10) == 36);
   static_assert(AdalightFrameSize(kAdalightMaxLeds) == 6 + 3 * 65536);

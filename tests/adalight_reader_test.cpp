@@ -11,17 +11,19 @@
 
 namespace {
 
+using ledcolor::AdalightFormat;
 using ledcolor::AdalightFrameSize;
 using ledcolor::DecodeAdalightFrame;
 using ledcolor::Rgb;
 
-std::vector<std::uint8_t> Frame(std::size_t leds, std::uint8_t seed) {
+std::vector<std::uint8_t> Frame(std::size_t leds, std::uint8_t seed,
+                                AdalightFormat format = AdalightFormat::kClassic) {
   std::vector<Rgb> row(leds);
   for (std::size_t i = 0; i < leds; ++i) {
     row[i] = {static_cast<std::uint8_t>(seed + i), static_cast<std::uint8_t>(i >> 8), 0x41};
   }
-  std::vector<std::uint8_t> frame(AdalightFrameSize(leds));
-  EXPECT_EQ(ledcolor::EncodeAdalightFrame(row, frame), frame.size());
+  std::vector<std::uint8_t> frame(AdalightFrameSize(leds, format));
+  EXPECT_EQ(ledcolor::EncodeAdalightFrame(row, frame, format), frame.size());
   return frame;
 }
 
@@ -57,46 +59,104 @@ TEST(DecodeAdalightFrame, RejectsABadOrShortFrameAndWritesNothing) {
   EXPECT_EQ(out[10], untouched[10]);
 }
 
-// Encoded frames with noise and near-miss headers between them ("AAda", "Ada" with a bad
-// checksum, "Ada" 00 in front of a real header, a cut-off "Ad"), fed in random pieces, against the
-// reference scan of the whole stream, for storage that holds all, some or none of each frame.
-TEST(AdalightReader, FindsTheSameFramesAsAWholeStreamScanHoweverTheStreamIsCut) {
-  std::mt19937 rng(20261208);
+// Encoded frames in `format` with noise between them -- the header letters included -- and near
+// misses: "AAda", a bad checksum, a header in front of a real one, a cut-off "Ad"; in the checked
+// format also a frame with a bit error, a dropped byte, one cut off by a restarted sender, or a
+// false header whose count swallows the frames after it. `ends` are where the intact frames end.
+struct TestStream {
+  std::vector<std::uint8_t> bytes;
+  std::vector<std::size_t> ends;
+};
+
+TestStream MakeStream(AdalightFormat format, std::mt19937& rng) {
+  const bool checked = format == AdalightFormat::kAwa;
+  const std::uint8_t letter = checked ? 'w' : 'd';
   const std::vector<std::vector<std::uint8_t>> near_misses = {
-      {'A'}, {'A', 'd', 'a', 0x00}, {'A', 'd'}, {'A', 'd', 'a', 0x00, 0x01, 0x55}, {'d', 'a'}};
-  std::vector<std::uint8_t> stream;
-  std::vector<std::size_t> ends;  // where each encoded frame ends in the stream
+      {'A'}, {'A', letter, 'a', 0x00}, {'A', letter}, {'A', letter, 'a', 0x00, 0x01, 0x55}, {'d'}};
+  TestStream out;
+  std::vector<std::uint8_t>& s = out.bytes;
   for (int f = 0; f < 60; ++f) {
     for (std::size_t noise = rng() % 12; noise-- > 0;) {
-      stream.push_back(static_cast<std::uint8_t>('B' + rng() % 190));  // anything but 'A'
+      s.push_back(static_cast<std::uint8_t>(rng() % 4 == 0 ? "Adwa"[rng() % 4] : rng() % 256));
     }
     const auto& miss = near_misses[rng() % near_misses.size()];
-    stream.insert(stream.end(), miss.begin(), miss.end());
+    s.insert(s.end(), miss.begin(), miss.end());
     const std::size_t leds = f == 30 ? ledcolor::kAdalightMaxLeds : 1 + rng() % (f % 3 ? 20 : 600);
-    const std::vector<std::uint8_t> frame = Frame(leds, static_cast<std::uint8_t>(f));
-    stream.insert(stream.end(), frame.begin(), frame.end());
-    ends.push_back(stream.size());
+    const std::vector<std::uint8_t> frame = Frame(leds, static_cast<std::uint8_t>(f), format);
+    if (checked && f % 2 == 1) {
+      std::vector<std::uint8_t> bad = frame;
+      switch (rng() % 4) {
+        case 0:
+          bad[rng() % bad.size()] ^= static_cast<std::uint8_t>(1U << (rng() % 8));
+          break;
+        case 1:
+          bad.erase(bad.begin() + static_cast<std::ptrdiff_t>(rng() % bad.size()));
+          break;
+        case 2:
+          bad.resize(1 + rng() % (bad.size() - 1));
+          break;
+        default:
+          bad = {'A', 'w', 'a', 0x00, 0xC7, 0x92};  // 200 LEDs announced, none sent
+      }
+      s.insert(s.end(), bad.begin(), bad.end());
+    }
+    s.insert(s.end(), frame.begin(), frame.end());
+    out.ends.push_back(s.size());
   }
   // A frame of 100 LEDs still arriving: not yet found, so not yet counted as cut to the storage.
-  stream.insert(stream.end(), {'x', 'A', 'd', 'a', 0x00, 0x63, 0x36, 1, 2, 3, 4, 5});
+  s.insert(s.end(), {'x', 'A', letter, 'a', 0x00, 0x63, 0x36, 1, 2, 3, 4, 5});
+  return out;
+}
 
-  // The reference itself finds every encoded frame and nothing else.
-  const auto scan = ledcolor_testing::ScanAdalightStream(stream, 0);
-  ASSERT_EQ(scan.frames.size(), ends.size());
-  for (std::size_t i = 0; i < ends.size(); ++i) {
-    EXPECT_EQ(scan.frames[i].end, ends[i]);
-  }
-
-  for (const std::size_t kept :
-       {std::size_t{0}, std::size_t{1}, std::size_t{64}, ledcolor::kAdalightMaxLeds}) {
-    std::vector<Rgb> storage(kept);
-    for (const std::size_t max_piece :
-         {std::size_t{1}, std::size_t{7}, std::size_t{5000}, stream.size()}) {
-      SCOPED_TRACE(testing::Message() << kept << " LEDs of storage, pieces up to " << max_piece);
-      EXPECT_TRUE(ledcolor_testing::ReaderAgreesWithScan(stream, storage,
-                                                         [&] { return 1 + rng() % max_piece; }));
+// The stream, fed in random pieces, against the reference scan of the whole stream, for storage
+// that holds all, some or none of each frame.
+TEST(AdalightReader, FindsTheSameFramesAsAWholeStreamScanHoweverTheStreamIsCut) {
+  std::mt19937 rng(20261208);
+  for (const AdalightFormat format : {AdalightFormat::kClassic, AdalightFormat::kAwa}) {
+    const TestStream stream = MakeStream(format, rng);
+    // The reference itself finds every intact frame and nothing else.
+    const auto scan =
+        ledcolor_testing::ScanAdalightStream(stream.bytes, ledcolor::kAdalightMaxLeds, format);
+    ASSERT_EQ(scan.frames.size(), stream.ends.size());
+    for (std::size_t i = 0; i < stream.ends.size(); ++i) {
+      EXPECT_EQ(scan.frames[i].end, stream.ends[i]);
+    }
+    for (const std::size_t kept :
+         {std::size_t{0}, std::size_t{1}, std::size_t{64}, ledcolor::kAdalightMaxLeds}) {
+      std::vector<Rgb> storage(kept);
+      for (const std::size_t max_piece :
+           {std::size_t{1}, std::size_t{7}, std::size_t{5000}, stream.bytes.size()}) {
+        SCOPED_TRACE(testing::Message() << (format == AdalightFormat::kAwa ? "Awa, " : "Ada, ")
+                                        << kept << " LEDs of storage, pieces up to " << max_piece);
+        EXPECT_TRUE(ledcolor_testing::ReaderAgreesWithScan(
+            stream.bytes, storage, [&] { return 1 + rng() % max_piece; }, format));
+      }
     }
   }
+}
+
+// Reset gives up what the reader holds, counts it as skipped, and hunts afresh; a reader of
+// neither format finds nothing.
+TEST(AdalightReader, ResetGivesUpWhatIsHeld) {
+  for (const AdalightFormat format : {AdalightFormat::kClassic, AdalightFormat::kAwa}) {
+    const std::vector<std::uint8_t> frame = Frame(4, 9, format);
+    std::vector<Rgb> storage(4);
+    ledcolor::AdalightReader reader(storage, format);
+    for (const std::size_t cut : {std::size_t{2}, std::size_t{8}, frame.size() - 1}) {
+      const std::uint64_t skipped = reader.SkippedBytes();
+      EXPECT_EQ(reader.Feed(std::span(frame).first(cut)).consumed, cut);
+      reader.Reset();
+      EXPECT_EQ(reader.SkippedBytes(), skipped + cut);
+      const auto r = reader.Feed(frame);
+      EXPECT_EQ(r.consumed, frame.size());
+      EXPECT_EQ(r.led_count, 4U);
+    }
+  }
+  std::vector<Rgb> storage(4);
+  ledcolor::AdalightReader neither(storage, static_cast<AdalightFormat>(2));
+  const std::vector<std::uint8_t> frame = Frame(4, 9, AdalightFormat::kClassic);
+  EXPECT_EQ(neither.Feed(frame).led_count, 0U);
+  EXPECT_EQ(neither.SkippedBytes(), frame.size());
 }
 
 }  // namespace

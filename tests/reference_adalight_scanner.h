@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -12,6 +13,23 @@
 #include "ledcolor/ledcolor.h"
 
 namespace ledcolor_testing {
+
+using ledcolor::AdalightFormat;
+
+// The three check bytes of a checked frame, literally as defined: the running sum and the sum of
+// the running sums mod 255, and each byte XOR its position (from 0, wrapping at 256) mod 255.
+inline std::array<std::uint8_t, 3> AwaCheckBytes(std::span<const std::uint8_t> colours) {
+  unsigned f1 = 0;
+  unsigned f2 = 0;
+  unsigned fx = 0;
+  for (std::size_t k = 0; k < colours.size(); ++k) {
+    f1 = (f1 + colours[k]) % 255;
+    f2 = (f2 + f1) % 255;
+    fx = (fx + (colours[k] ^ static_cast<unsigned>(k % 256))) % 255;
+  }
+  return {static_cast<std::uint8_t>(f1), static_cast<std::uint8_t>(f2),
+          static_cast<std::uint8_t>(fx == 0x41 ? 0xAA : fx)};
+}
 
 struct ScannedFrame {
   std::size_t end;                    // stream offset just past the frame's last byte
@@ -24,57 +42,82 @@ struct ScannedStream {
   std::size_t skipped = 0;  // start positions ruled out, outside every frame
 };
 
-inline ScannedStream ScanAdalightStream(std::span<const std::uint8_t> s, std::size_t kept_leds) {
+// A position is ruled out as soon as the bytes it has contradict a frame: a letter; in the
+// checked format a count above kept_leds, once both its bytes are there; the header checksum;
+// in the checked format the three check bytes, once all are there. The scan stops at the first
+// position the stream ends too early to decide: its bytes and all after it are still held.
+inline ScannedStream ScanAdalightStream(std::span<const std::uint8_t> s, std::size_t kept_leds,
+                                        AdalightFormat format = AdalightFormat::kClassic) {
+  const bool checked = format == AdalightFormat::kAwa;
+  const char* magic = checked ? "Awa" : "Ada";
+  const std::size_t trailer = checked ? 3 : 0;
   ScannedStream out;
   std::size_t i = 0;
   while (i < s.size()) {
     const std::size_t have = s.size() - i;
-    // A position is ruled out as soon as a byte it has contradicts "Ada" or, with all six, the
-    // checksum; with fewer than six that fit, the stream ends undecided.
-    const char* magic = "Ada";
     bool ruled_out = false;
     for (std::size_t k = 0; k < 3 && k < have; ++k) {
       ruled_out = ruled_out || s[i + k] != static_cast<std::uint8_t>(magic[k]);
     }
+    const std::size_t n = have >= 5 ? s[i + 3] * 256U + s[i + 4] + 1U : 0;
+    ruled_out = ruled_out || (checked && n > kept_leds);
     if (!ruled_out && have >= 6) {
       ruled_out = (s[i + 3] ^ s[i + 4] ^ 0x55) != s[i + 5];
+    }
+    const std::size_t size = 6 + 3 * n + trailer;
+    if (!ruled_out && checked && have >= size) {
+      const auto check = AwaCheckBytes(s.subspan(i + 6, 3 * n));
+      ruled_out = !std::equal(check.begin(), check.end(),
+                              s.begin() + static_cast<std::ptrdiff_t>(i + 6 + 3 * n));
     }
     if (ruled_out) {
       ++out.skipped;
       ++i;
       continue;
     }
-    if (have < 6) {
-      break;
-    }
-    const std::size_t n = s[i + 3] * 256U + s[i + 4] + 1U;
-    if (have < 6 + 3 * n) {
+    if (have < 6 || have < size) {
       break;
     }
     const auto colours = s.subspan(i + 6, 3 * std::min(n, kept_leds));
-    out.frames.push_back({i + 6 + 3 * n, n, {colours.begin(), colours.end()}});
-    i += 6 + 3 * n;
+    out.frames.push_back({i + size, n, {colours.begin(), colours.end()}});
+    i += size;
   }
   return out;
 }
 
 // Feeds `stream` to a fresh reader over `storage` in pieces of the sizes `next_piece()` gives (at
-// least 1; the last piece is cut to what is left), feeding the rest of a piece again after each
-// frame, and holds every result and both counters to the reference scan. False at the first
-// disagreement.
+// least 1; the last piece is cut to what is left), each piece in an allocation of its own so that
+// AddressSanitizer sees any read past it; feeds the rest of a piece again after each frame, and an
+// empty input at the end until no frame is left. Holds every result and both counters to the
+// reference scan. False at the first disagreement.
 template <typename NextPiece>
 bool ReaderAgreesWithScan(std::span<const std::uint8_t> stream, std::span<ledcolor::Rgb> storage,
-                          NextPiece next_piece) {
-  const ScannedStream expected = ScanAdalightStream(stream, storage.size());
-  ledcolor::AdalightReader reader(storage);
+                          NextPiece next_piece, AdalightFormat format = AdalightFormat::kClassic) {
+  const ScannedStream expected = ScanAdalightStream(stream, storage.size(), format);
+  ledcolor::AdalightReader reader(storage, format);
   std::size_t frame = 0;
   std::size_t offset = 0;
+  const auto matches = [&](const ledcolor::AdalightReader::Result& r) {
+    if (frame == expected.frames.size()) {
+      return false;
+    }
+    const ScannedFrame& want = expected.frames[frame++];
+    const auto got = std::as_bytes(r.leds);
+    // A checked frame found in the bytes of a failed candidate comes out after its end.
+    const bool in_time = format == AdalightFormat::kAwa ? offset >= want.end : offset == want.end;
+    return in_time && r.led_count == want.led_count && got.size() == want.colours.size() &&
+           std::equal(want.colours.begin(), want.colours.end(), got.begin(),
+                      [](std::uint8_t a, std::byte b) { return std::byte{a} == b; });
+  };
   while (offset < stream.size()) {
-    const std::size_t piece = std::min(next_piece(), stream.size() - offset);
-    auto input = stream.subspan(offset, piece);
+    const std::size_t size = std::min(next_piece(), stream.size() - offset);
+    const std::vector<std::uint8_t> piece(
+        stream.begin() + static_cast<std::ptrdiff_t>(offset),
+        stream.begin() + static_cast<std::ptrdiff_t>(offset + size));
+    std::span<const std::uint8_t> input(piece);
     while (!input.empty()) {
       const ledcolor::AdalightReader::Result r = reader.Feed(input);
-      if (r.consumed == 0 || r.consumed > input.size()) {
+      if (r.consumed > input.size()) {
         return false;
       }
       offset += r.consumed;
@@ -83,28 +126,21 @@ bool ReaderAgreesWithScan(std::span<const std::uint8_t> stream, std::span<ledcol
         if (!input.empty() || r.leds.size() != 0) {
           return false;  // a Feed that completes no frame takes all it is given
         }
-        continue;
-      }
-      if (frame == expected.frames.size()) {
+      } else if (!matches(r)) {
         return false;
       }
-      const ScannedFrame& want = expected.frames[frame++];
-      const auto got = std::as_bytes(r.leds);
-      if (offset != want.end || r.led_count != want.led_count ||
-          got.size() != want.colours.size() ||
-          !std::equal(want.colours.begin(), want.colours.end(), got.begin(),
-                      [](std::uint8_t a, std::byte b) { return std::byte{a} == b; })) {
-        return false;
-      }
+    }
+  }
+  for (auto r = reader.Feed({}); r.led_count != 0; r = reader.Feed({})) {
+    if (r.consumed != 0 || !matches(r)) {
+      return false;
     }
   }
   const auto truncated =
       std::count_if(expected.frames.begin(), expected.frames.end(),
                     [&](const ScannedFrame& f) { return f.led_count > storage.size(); });
-  const auto empty_result = reader.Feed({});
   return frame == expected.frames.size() && reader.SkippedBytes() == expected.skipped &&
-         reader.TruncatedFrames() == static_cast<std::uint64_t>(truncated) &&
-         empty_result.consumed == 0 && empty_result.led_count == 0;
+         reader.TruncatedFrames() == static_cast<std::uint64_t>(truncated);
 }
 
 }  // namespace ledcolor_testing

@@ -1,0 +1,83 @@
+#include "ledcolor/adalight_check.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#include "ledcolor/brightness_scale.h"
+
+namespace ledcolor::adalight {
+
+void CheckSums::Add(std::span<const std::uint8_t> bytes) noexcept {
+  const std::uint8_t* p = bytes.data();
+  std::size_t size = bytes.size();
+#ifdef LEDCOLOR_SSE2
+  // A run of Q 16-byte blocks, L = 16Q bytes v_0 ... v_L-1, has exact block forms for all three
+  // sums: it adds S = sum v_t to f1, L * f1 + sum (L - t) v_t to f2 (each byte's value counts once
+  // for every running sum from it on), and sum (v_t XOR position) to fx. Per block q,
+  // sum (L - t) v_t takes 16 * (the bytes before the block) + sum over u of (16 - u) v_16q+u. The
+  // byte sums come from psadbw, the weighted ones from pmaddwd, and the positions of a block are
+  // those of the one before plus 16, wrapping as bytes do. 2048 blocks keep every 32-bit lane of
+  // the weighted sums below 2^25; the rest is reduced mod 255 once a run.
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i weights_lo = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
+  const __m128i weights_hi = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+  const __m128i sixteen = _mm_set1_epi8(16);
+  while (size >= 16) {
+    const std::size_t blocks = size / 16 < 2048 ? size / 16 : 2048;
+    __m128i sum = zero;       // the bytes so far, in two 64-bit lanes
+    __m128i before = zero;    // the sum of `sum` before each block
+    __m128i weighted = zero;  // (16 - u) v_u within each block, in four 32-bit lanes
+    __m128i xored = zero;     // v XOR position
+    __m128i positions =
+        _mm_add_epi8(_mm_set1_epi8(static_cast<char>(position_)),
+                     _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    for (std::size_t q = 0; q < blocks; ++q, p += 16) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      before = _mm_add_epi64(before, sum);
+      sum = _mm_add_epi64(sum, _mm_sad_epu8(x, zero));
+      weighted = _mm_add_epi32(
+          weighted, _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(x, zero), weights_lo),
+                                  _mm_madd_epi16(_mm_unpackhi_epi8(x, zero), weights_hi)));
+      xored = _mm_add_epi64(xored, _mm_sad_epu8(_mm_xor_si128(x, positions), zero));
+      positions = _mm_add_epi8(positions, sixteen);
+    }
+    alignas(16) std::uint64_t lanes64[3][2];  // NOLINT(modernize-avoid-c-arrays)
+    alignas(16) std::uint32_t lanes32[4];     // NOLINT(modernize-avoid-c-arrays)
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes64[0]), sum);
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes64[1]), before);
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes64[2]), xored);
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes32), weighted);
+    const std::uint64_t run = 16 * blocks;
+    const std::uint64_t weighted_sum =
+        16 * (lanes64[1][0] + lanes64[1][1]) +
+        (std::uint64_t{lanes32[0]} + lanes32[1] + lanes32[2] + lanes32[3]);
+    sum_of_sums_ = static_cast<std::uint32_t>((sum_of_sums_ + run * sum_ + weighted_sum) % 255);
+    sum_ = static_cast<std::uint32_t>((sum_ + lanes64[0][0] + lanes64[0][1]) % 255);
+    xor_sum_ = static_cast<std::uint32_t>((xor_sum_ + lanes64[2][0] + lanes64[2][1]) % 255);
+    position_ = static_cast<std::uint8_t>(position_ + run);
+    size -= run;
+  }
+#endif
+  // Byte by byte, reduced every 2048 bytes: by then f2's sum is below 2^30.
+  while (size > 0) {
+    const std::size_t run = size < 2048 ? size : 2048;
+    for (std::size_t i = 0; i < run; ++i) {
+      sum_ += p[i];
+      sum_of_sums_ += sum_;
+      xor_sum_ += static_cast<std::uint8_t>(p[i] ^ position_++);
+    }
+    sum_ %= 255;
+    sum_of_sums_ %= 255;
+    xor_sum_ %= 255;
+    p += run;
+    size -= run;
+  }
+}
+
+std::array<std::uint8_t, kAdalightCheckSize> CheckSums::Bytes() const noexcept {
+  // fx is never sent as 'A', so that a check byte cannot pass for the start of a frame.
+  return {static_cast<std::uint8_t>(sum_), static_cast<std::uint8_t>(sum_of_sums_),
+          static_cast<std::uint8_t>(xor_sum_ == 0x41 ? 0xAA : xor_sum_)};
+}
+
+}  // namespace ledcolor::adalight

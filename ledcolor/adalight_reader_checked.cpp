@@ -1,0 +1,206 @@
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "ledcolor/adalight_check.h"
+#include "ledcolor/adalight_header.h"
+#include "ledcolor/ledcolor.h"
+
+namespace ledcolor {
+
+namespace {
+
+using Header = std::array<std::uint8_t, kAdalightHeaderSize>;
+
+// Whether the first `size` bytes of a header can still begin a checked frame whose colours fit
+// `storage_leds`: each byte is judged as it comes, the count as soon as both its bytes are there.
+bool CouldBeCheckedHeader(const Header& header, std::size_t size, std::size_t storage_leds) {
+  for (std::size_t i = 0; i < std::min(size, std::size(adalight::kCheckedMagic)); ++i) {
+    if (header[i] != adalight::kCheckedMagic[i]) {
+      return false;
+    }
+  }
+  // The count field holds N - 1: N > storage_leds exactly when the field reaches storage_leds.
+  if (size >= 5 && ((std::size_t{header[3]} << 8) | header[4]) >= storage_leds) {
+    return false;
+  }
+  return size < kAdalightHeaderSize || header[5] == (header[3] ^ header[4] ^ 0x55);
+}
+
+}  // namespace
+
+AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t> bytes) noexcept {
+  const auto found = [this](std::size_t consumed, std::size_t led_count) {
+    return Result{consumed, led_count, storage_.first(led_count)};
+  };
+  if (unsearched_) {
+    unsearched_ = false;
+    if (const std::size_t led_count = Search(0); led_count != 0) {
+      return found(0, led_count);
+    }
+  }
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    if (header_size_ == 0) {
+      // Nothing held: every byte before the next 'A' is noise, and memchr finds it fastest.
+      const void* next =
+          std::memchr(bytes.data() + pos, adalight::kCheckedMagic[0], bytes.size() - pos);
+      const std::size_t start =
+          next == nullptr
+              ? bytes.size()
+              : static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - bytes.data());
+      skipped_bytes_ += start - pos;
+      pos = start;
+      if (pos == bytes.size()) {
+        break;
+      }
+    }
+    if (header_size_ < kAdalightHeaderSize) {
+      header_[header_size_++] = bytes[pos++];
+      if (!CouldBeCheckedHeader(header_, header_size_, storage_.size())) {
+        if (const std::size_t led_count = Search(1); led_count != 0) {
+          return found(pos, led_count);
+        }
+      } else if (header_size_ == kAdalightHeaderSize) {
+        led_count_ = adalight::LedCount(header_.data(), adalight::kCheckedMagic);
+      }
+      continue;
+    }
+    // The colours go straight from the input to the front of the storage, where they wait for the
+    // check bytes.
+    const std::size_t colours = 3 * led_count_;
+    if (held_size_ < colours) {
+      const std::size_t take = std::min(colours - held_size_, bytes.size() - pos);
+      std::memcpy(StorageBytes() + held_size_, bytes.data() + pos, take);
+      held_size_ += take;
+      pos += take;
+      continue;
+    }
+    tail_[tail_size_++] = bytes[pos++];
+    if (tail_size_ < kAdalightCheckSize) {
+      continue;
+    }
+    if (ChecksMatch(kAdalightHeaderSize, led_count_)) {
+      header_size_ = held_size_ = tail_size_ = 0;
+      return found(pos, led_count_);
+    }
+    if (const std::size_t led_count = Search(1); led_count != 0) {
+      return found(pos, led_count);
+    }
+  }
+  return {pos, 0, {}};
+}
+
+std::size_t AdalightReader::Search(std::size_t from) noexcept {
+  const std::size_t held = header_size_ + held_size_ + tail_size_;
+  const std::size_t storage_end = header_size_ + held_size_;  // the run's bytes in the storage end
+  skipped_bytes_ += from;
+  for (std::size_t at = from; at < held; ++at, ++skipped_bytes_) {
+    // Every candidate starts with an 'A'; through the storage, memchr finds the next one fastest.
+    if (at >= header_size_ && at < storage_end) {
+      const std::uint8_t* run = StorageBytes() + held_from_;
+      const void* next =
+          std::memchr(run + (at - header_size_), adalight::kCheckedMagic[0], storage_end - at);
+      const std::size_t start =
+          next == nullptr
+              ? storage_end
+              : header_size_ +
+                    static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - run);
+      skipped_bytes_ += start - at;
+      at = start;
+      if (at == held) {
+        break;
+      }
+    }
+    Header header{};
+    const std::size_t have = std::min(held - at, kAdalightHeaderSize);
+    for (std::size_t i = 0; i < have; ++i) {
+      header[i] = HeldByte(at + i);
+    }
+    if (!CouldBeCheckedHeader(header, have, storage_.size())) {
+      continue;
+    }
+    const std::size_t led_count =
+        have < kAdalightHeaderSize ? 0 : adalight::LedCount(header.data(), adalight::kCheckedMagic);
+    const std::size_t colours = at + kAdalightHeaderSize;
+    const std::size_t end = colours + 3 * led_count + kAdalightCheckSize;
+    if (led_count != 0 && end <= held) {
+      if (!ChecksMatch(colours, led_count)) {
+        continue;
+      }
+      // A frame: its colours go to the front of the storage, below the bytes after it, which stay
+      // held for the next search (unsearched_).
+      MoveToStorage(colours, 3 * led_count);
+      const std::size_t rest_in_tail = held - std::max(end, storage_end);
+      std::memmove(tail_.data(), tail_.data() + (tail_size_ - rest_in_tail), rest_in_tail);
+      held_size_ = end < storage_end ? storage_end - end : 0;
+      held_from_ = held_size_ == 0 ? 0 : held_from_ + (end - header_size_);
+      header_size_ = 0;
+      tail_size_ = rest_in_tail;
+      unsearched_ = end < held;
+      return led_count;
+    }
+    // It may yet be a frame: it becomes the candidate being read, laid out as one.
+    const std::size_t colours_held = led_count == 0 ? 0 : std::min(held - colours, 3 * led_count);
+    std::array<std::uint8_t, kAdalightCheckSize> tail{};
+    const std::size_t tail_size =
+        held - at - std::min(held - at, kAdalightHeaderSize) - colours_held;
+    for (std::size_t i = 0; i < tail_size; ++i) {
+      tail[i] = HeldByte(colours + colours_held + i);
+    }
+    MoveToStorage(colours, colours_held);
+    header_ = header;
+    header_size_ = have;
+    held_from_ = 0;
+    held_size_ = colours_held;
+    tail_ = tail;
+    tail_size_ = tail_size;
+    led_count_ = led_count;
+    return 0;
+  }
+  header_size_ = held_from_ = held_size_ = tail_size_ = 0;
+  return 0;
+}
+
+std::uint8_t AdalightReader::HeldByte(std::size_t at) const noexcept {
+  if (at < header_size_) {
+    return header_[at];
+  }
+  at -= header_size_;
+  return at < held_size_ ? StorageBytes()[held_from_ + at] : tail_[at - held_size_];
+}
+
+void AdalightReader::MoveToStorage(std::size_t from, std::size_t size) noexcept {
+  // A run starts after its header, so its bytes lie in the storage, then in tail_. Moving them to
+  // the front of the storage never overwrites one not yet moved: they only move down.
+  const std::size_t storage_end = header_size_ + held_size_;
+  const std::size_t in_storage = from < storage_end ? std::min(size, storage_end - from) : 0;
+  if (in_storage != 0) {
+    std::memmove(StorageBytes(), StorageBytes() + held_from_ + (from - header_size_), in_storage);
+  }
+  for (std::size_t i = in_storage; i < size; ++i) {
+    StorageBytes()[i] = tail_[from + i - storage_end];
+  }
+}
+
+bool AdalightReader::ChecksMatch(std::size_t colours, std::size_t led_count) const noexcept {
+  const std::size_t storage_end = header_size_ + held_size_;
+  const std::size_t size = 3 * led_count;
+  const std::size_t in_storage = colours < storage_end ? std::min(size, storage_end - colours) : 0;
+  adalight::CheckSums sums;
+  if (in_storage != 0) {
+    sums.Add({StorageBytes() + held_from_ + (colours - header_size_), in_storage});
+  }
+  for (std::size_t i = in_storage; i < size; ++i) {
+    sums.Add({&tail_[colours + i - storage_end], 1});
+  }
+  const auto check = sums.Bytes();
+  for (std::size_t k = 0; k < check.size(); ++k) {
+    if (HeldByte(colours + size + k) != check[k]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace ledcolor
