@@ -12,9 +12,8 @@ std::uint64_t EstimateCurrent(std::span<const Rgb> leds, const PowerModel& model
   }
   // The idle current is whole microamps, so rounding the channels' share up rounds the sum up.
   const std::uint8_t undimmed = 255;
-  power::ChannelSums sums{};
-  power::SumChannels(leds, {&undimmed, 1}, {&sums, 1});
-  const std::uint64_t channels = power::ScaledCurrent(sums, model);
+  std::uint64_t channels = 0;
+  power::ScaledCurrents(leds, model, {&undimmed, 1}, {&channels, 1});
   return leds.size() * std::uint64_t{model.idle_ua} + (channels + 254) / 255;
 }
 

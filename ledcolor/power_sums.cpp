@@ -74,8 +74,9 @@ void SumBlocks(const std::uint8_t* bytes, std::size_t blocks, const std::uint32_
 
 }  // namespace
 
-void SumChannels(std::span<const Rgb> leds, std::span<const std::uint8_t> ceilings,
-                 std::span<ChannelSums> sums) noexcept {
+void ScaledCurrents(std::span<const Rgb> leds, const PowerModel& model,
+                    std::span<const std::uint8_t> ceilings,
+                    std::span<std::uint64_t> currents) noexcept {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(leds.data());
   const std::size_t size = leds.size_bytes();
   std::uint32_t multipliers[2] = {};  // NOLINT(modernize-avoid-c-arrays)
@@ -103,8 +104,11 @@ void SumChannels(std::span<const Rgb> leds, std::span<const std::uint8_t> ceilin
     }
     channel = channel == 2 ? 0 : channel + 1;
   }
+  // Each channel's sum is at most 255 * 2^24 within the domain, which 32 bits hold.
   for (std::size_t k = 0; k < ceilings.size(); ++k) {
-    sums[k] = {totals[k][0], totals[k][1], totals[k][2]};
+    currents[k] = std::uint64_t{totals[k][0]} * model.red_ua +
+                  std::uint64_t{totals[k][1]} * model.green_ua +
+                  std::uint64_t{totals[k][2]} * model.blue_ua;
   }
 }
 

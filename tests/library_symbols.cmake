@@ -5,9 +5,10 @@
 #   LIBRARY  the static library
 cmake_minimum_required(VERSION 3.25)
 
-# The last line: libgcc's division helpers on cores without a divide instruction (ARMv6-M).
-set(allowed memmove memcpy memset memchr isxdigit strtoul __ctype_b_loc __stack_chk_fail
-            __aeabi_uidiv __aeabi_idiv)
+# The last line: libgcc's arithmetic helpers on 32-bit Arm -- division where the core has no divide
+# instruction (ARMv6-M), and 64-bit multiplication and division.
+set(allowed memmove memcpy memset memchr memcmp isxdigit strtoul __ctype_b_loc __stack_chk_fail
+            __aeabi_uidiv __aeabi_idiv __aeabi_uidivmod __aeabi_lmul __aeabi_uldivmod)
 
 execute_process(COMMAND "${NM}" --defined-only "${LIBRARY}" OUTPUT_VARIABLE defined
                 COMMAND_ERROR_IS_FATAL ANY)

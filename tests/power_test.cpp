@@ -100,6 +100,8 @@ TEST(PowerBudget, HoldsAtTheEdgesOfTheDomain) {
     longest.pop_back();
     EXPECT_EQ(ledcolor::EstimateCurrent(longest, amp), (std::uint64_t{1} << 24) * 4'000'000);
     EXPECT_EQ(ledcolor::CeilingForBudget(longest, amp, kNoLimit), 255);
+    EXPECT_EQ(ledcolor::CeilingForBudget(longest, amp, (std::uint64_t{1} << 24) * 4'000'000 - 1),
+              254);
   }
 }
 
