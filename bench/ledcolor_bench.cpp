@@ -105,6 +105,39 @@ void BM_CeilingForBudget(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * kRowBytes);
 }
 
+// Driving the strip: a 65536-LED row in WS2812 SPI bytes (9 an LED) and in an APA102 frame (4 an
+// LED), each beside a memcpy of as many bytes as it writes.
+void BM_EncodeWs2812Spi(benchmark::State& state) {
+  const std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
+  std::vector<std::uint8_t> out(ledcolor::Ws2812SpiSize(row.size()));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ledcolor::EncodeWs2812Spi(row, ledcolor::ColorOrder::kGrb, out));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(out.size()));
+}
+
+void BM_EncodeApa102Frame(benchmark::State& state) {
+  const std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
+  std::vector<std::uint8_t> out(ledcolor::Apa102FrameSize(row.size()));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ledcolor::EncodeApa102Frame(row, ledcolor::ColorOrder::kBgr, 31, out));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(out.size()));
+}
+
+void BM_MemcpyBytes(benchmark::State& state) {
+  const auto size = static_cast<std::size_t>(state.range(0));
+  const std::vector<std::uint8_t> from(size, 0x5A);
+  std::vector<std::uint8_t> to(size);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(std::memcpy(to.data(), from.data(), size));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(size));
+}
+
 void BM_ApplyCeilingPerByte(benchmark::State& state) {
   std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
   auto* bytes = reinterpret_cast<std::uint8_t*>(row.data());
@@ -181,6 +214,10 @@ BENCHMARK(BM_ApplyCeilingPerByte);
 BENCHMARK(BM_ApplyTableRow);
 BENCHMARK(BM_ApplyCeilingPerChannelRow);
 BENCHMARK(BM_EstimateCurrent);
+BENCHMARK(BM_EncodeWs2812Spi);
+BENCHMARK(BM_MemcpyBytes)->Arg(9 * 65536);
+BENCHMARK(BM_EncodeApa102Frame);
+BENCHMARK(BM_MemcpyBytes)->Arg(8 + 4 * 65536 + 4096);
 BENCHMARK(BM_CeilingForBudget);
 BENCHMARK_CAPTURE(BM_AdalightReaderFeed, classic, ledcolor::AdalightFormat::kClassic);
 BENCHMARK_CAPTURE(BM_AdalightReaderFeed, checked, ledcolor::AdalightFormat::kAwa);

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "ledcolor/ledcolor.h"
+#include "reference_strip.h"
+
+namespace {
+
+using ledcolor::ColorOrder;
+using ledcolor::Rgb;
+
+// Random rows of 1 to 300 LEDs in every order and, for APA102, at every brightness, into buffers
+// with guard bytes behind the size: each frame is the bit-by-bit reference's, and nothing past it
+// is written.
+TEST(StripEncoders, MatchTheBitByBitReferenceInEveryOrder) {
+  std::mt19937 rng(19);
+  constexpr std::uint8_t kGuard = 0xA5;
+  for (int trial = 0; trial < 64; ++trial) {
+    std::vector<Rgb> row(1 + (trial < 34 ? trial : rng() % 300));
+    for (Rgb& led : row) {
+      led = {static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
+             static_cast<std::uint8_t>(rng())};
+    }
+    for (std::uint8_t order = 0; order < 6; ++order) {
+      const auto name = ledcolor_testing::kOrderNames[order];
+      SCOPED_TRACE(testing::Message() << row.size() << " LEDs in " << name);
+      std::vector<std::uint8_t> expected = ledcolor_testing::Ws2812SpiBytes(row, name);
+      std::vector<std::uint8_t> out(expected.size() + 8, kGuard);
+      ASSERT_EQ(ledcolor::EncodeWs2812Spi(row, static_cast<ColorOrder>(order), out),
+                expected.size());
+      expected.resize(out.size(), kGuard);
+      EXPECT_EQ(out, expected);
+
+      const unsigned brightness = (trial + 7U * order) % 32;
+      expected = ledcolor_testing::Apa102Bytes(row, name, brightness);
+      out.assign(expected.size() + 8, kGuard);
+      ASSERT_EQ(ledcolor::EncodeApa102Frame(row, static_cast<ColorOrder>(order),
+                                            static_cast<std::uint8_t>(brightness), out),
+                expected.size());
+      expected.resize(out.size(), kGuard);
+      EXPECT_EQ(out, expected);
+    }
+  }
+}
+
+TEST(StripEncoders, KnownFrames) {
+  const std::vector<Rgb> led{{0x80, 0x01, 0xFF}};
+  std::vector<std::uint8_t> out(13);
+  ASSERT_EQ(ledcolor::EncodeWs2812Spi(led, ColorOrder::kGrb, out), 9U);
+  out.resize(9);
+  EXPECT_EQ(out, (std::vector<std::uint8_t>{0x92, 0x49, 0x26, 0xD2, 0x49, 0x24, 0xDB, 0x6D, 0xB6}));
+  out.resize(13);
+  ASSERT_EQ(ledcolor::EncodeApa102Frame(led, ColorOrder::kBgr, 31, out), 13U);
+  EXPECT_EQ(out, (std::vector<std::uint8_t>{0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x01, 0x80, 0x00,
+                                            0x00, 0x00, 0x00, 0x00}));
+}
+
+// An empty row, a brightness above 31, an order that is no ColorOrder, an `out` one byte short, or
+// an `out` that overlaps the row: 0, and nothing written.
+TEST(StripEncoders, RejectWithoutWriting) {
+  std::vector<std::uint8_t> buffer(64 * 9, 0x5A);
+  const std::vector<std::uint8_t> untouched = buffer;
+  const std::vector<Rgb> row(16, Rgb{1, 2, 3});
+  const auto bad_order = static_cast<ColorOrder>(6);
+  const std::span<std::uint8_t> out(buffer);
+  const auto ws = [&](std::span<const Rgb> leds, ColorOrder order, std::span<std::uint8_t> o) {
+    return ledcolor::EncodeWs2812Spi(leds, order, o);
+  };
+  const auto apa = [&](std::span<const Rgb> leds, ColorOrder order, unsigned brightness,
+                       std::span<std::uint8_t> o) {
+    return ledcolor::EncodeApa102Frame(leds, order, static_cast<std::uint8_t>(brightness), o);
+  };
+  // The row inside the output buffer, at its end and at its start.
+  const std::span<const Rgb> inside(reinterpret_cast<const Rgb*>(buffer.data() + 300), 16);
+  const std::span<const Rgb> at_start(reinterpret_cast<const Rgb*>(buffer.data()), 16);
+  EXPECT_EQ(ws({}, ColorOrder::kGrb, out), 0U);
+  EXPECT_EQ(ws(row, bad_order, out), 0U);
+  EXPECT_EQ(ws(row, ColorOrder::kGrb, out.first(9 * 16 - 1)), 0U);
+  EXPECT_EQ(ws(inside, ColorOrder::kGrb, out), 0U);
+  EXPECT_EQ(ws(at_start, ColorOrder::kGrb, out.subspan(47)), 0U);
+  EXPECT_EQ(apa({}, ColorOrder::kBgr, 31, out), 0U);
+  EXPECT_EQ(apa(row, ColorOrder::kBgr, 32, out), 0U);
+  EXPECT_EQ(apa(row, bad_order, 31, out), 0U);
+  EXPECT_EQ(apa(row, ColorOrder::kBgr, 31, out.first(8 + 4 * 16)), 0U);
+  EXPECT_EQ(apa(inside, ColorOrder::kBgr, 31, out), 0U);
+  EXPECT_EQ(apa(at_start, ColorOrder::kBgr, 31, out.subspan(47)), 0U);
+  EXPECT_EQ(buffer, untouched);
+  // Right beside the row is not overlapping.
+  EXPECT_EQ(ws(at_start, ColorOrder::kGrb, out.subspan(48)), 9U * 16);
+  EXPECT_EQ(apa(row, ColorOrder::kBgr, 31, out.first(8 + 4 * 16 + 1)), 8U + 4 * 16 + 1);
+}
+
+TEST(StripEncoders, SizesRefuseCountsThatDoNotFit) {
+  static_assert(ledcolor::Ws2812SpiSize(0) == 0 && ledcolor::Ws2812SpiSize(1) == 9);
+  static_assert(ledcolor::Ws2812SpiSize(SIZE_MAX / 9) == SIZE_MAX / 9 * 9);
+  static_assert(ledcolor::Ws2812SpiSize(SIZE_MAX / 9 + 1) == 0);
+  static_assert(ledcolor::Apa102FrameSize(0) == 0 && ledcolor::Apa102FrameSize(1) == 13);
+  static_assert(ledcolor::Apa102FrameSize(16) == 8 + 64 + 1);
+  static_assert(ledcolor::Apa102FrameSize(17) == 8 + 68 + 2);
+  // The largest count whose frame fits in std::size_t, found by bisection on 8 + 4N + ceil(N/16).
+  constexpr std::size_t kLargest =
+      static_cast<std::size_t>(sizeof(std::size_t) == 8 ? 4540737002759274241U : 1057222716U);
+  static_assert(ledcolor::Apa102FrameSize(kLargest) != 0);
+  static_assert(ledcolor::Apa102FrameSize(kLargest + 1) == 0);
+  static_assert(ledcolor::Apa102FrameSize((SIZE_MAX - 8) / 4 + 1) == 0);
+}
+
+}  // namespace
