@@ -1,0 +1,73 @@
+// The strip encoders on fuzzer-chosen rows, orders (valid or not), brightnesses and output sizes,
+// held to the bit-by-bit reference: the result is the frame's size and its bytes are the
+// reference's, or it is 0 and nothing is written; nothing is ever written past the size.
+//
+// Input: 1 byte order (values 6 and up are no ColorOrder), 1 byte brightness, 1 signed byte offset
+// of the output's size from the frame's, then the row's bytes.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "ledcolor/ledcolor.h"
+#include "reference_strip.h"
+
+namespace {
+
+constexpr std::uint8_t kFill = 0xA7;
+constexpr std::size_t kGuardBytes = 16;
+
+void Check(bool condition) {
+  if (!condition) {
+    std::abort();
+  }
+}
+
+// Runs `encode` into an output of `wanted` + `offset` bytes followed by guard bytes, and holds the
+// result to `expected` when `valid`, to a rejection otherwise.
+template <typename Encode>
+void CheckEncoder(Encode encode, const std::vector<std::uint8_t>& expected, bool valid,
+                  int offset) {
+  const auto size = static_cast<std::size_t>(
+      std::max<std::ptrdiff_t>(0, static_cast<std::ptrdiff_t>(expected.size()) + offset));
+  std::vector<std::uint8_t> out(size + kGuardBytes, kFill);
+  const std::size_t written = encode(std::span(out).first(size));
+  const bool fits = valid && size >= expected.size();
+  Check(written == (fits ? expected.size() : 0));
+  Check(std::equal(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(written),
+                   out.begin()));
+  Check(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(written), out.end(),
+                    [](std::uint8_t b) { return b == kFill; }));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 3) {
+    return -1;
+  }
+  const auto order = static_cast<ledcolor::ColorOrder>(data[0]);
+  const std::uint8_t brightness = data[1];
+  const int offset = static_cast<std::int8_t>(data[2]);
+  const std::size_t leds = (size - 3) / 3;
+  const std::unique_ptr<ledcolor::Rgb[]> row(new ledcolor::Rgb[leds]);
+  for (std::size_t i = 0; i < leds; ++i) {
+    row[i] = {data[3 + 3 * i], data[4 + 3 * i], data[5 + 3 * i]};
+  }
+  const std::span<const ledcolor::Rgb> input(row.get(), leds);
+  const bool known_order = data[0] < 6;
+  const auto name = ledcolor_testing::kOrderNames[known_order ? data[0] : 0];
+  CheckEncoder(
+      [&](std::span<std::uint8_t> out) { return ledcolor::EncodeWs2812Spi(input, order, out); },
+      ledcolor_testing::Ws2812SpiBytes(input, name), known_order && leds > 0, offset);
+  CheckEncoder(
+      [&](std::span<std::uint8_t> out) {
+        return ledcolor::EncodeApa102Frame(input, order, brightness, out);
+      },
+      ledcolor_testing::Apa102Bytes(input, name, brightness & 31U),
+      known_order && leds > 0 && brightness <= 31, offset);
+  return 0;
+}
