@@ -30,7 +30,7 @@ endif()
 
 set(toolchain "-DCMAKE_BUILD_TYPE=${CONFIG}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
               "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINKER_FLAGS}")
-set(expected "41 64 61 00 01 54 32 19 00 32 00 00\nreceived 2 LEDs after 2 skipped bytes: 32 19 00 32 00 00\n")
+file(READ "${SOURCE_DIR}/tests/expected/controller_stdout.txt" expected)
 function(expect_consumer_output program how)
   execute_process(COMMAND "${program}" OUTPUT_VARIABLE out RESULT_VARIABLE status)
   if(NOT status EQUAL 0 OR NOT out STREQUAL expected)

@@ -1,5 +1,7 @@
-// Both ends of the wire with ledcolor, as a controller runs them. The README shows this file; the
-// install test builds it against the installed package, with pkg-config, and as a subproject.
+// A controller's frame, end to end: received in the checked format from a noisy line, shaped
+// (gamma, white balance), held to the power supply, and turned into the bytes of a WS2812B strip.
+// The README walks through this file; every platform's test run builds and runs it, and the
+// install test builds it against the installed package.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -11,57 +13,79 @@
 
 namespace {
 
-constexpr std::size_t kLeds = 2;
+constexpr std::size_t kLeds = 4;
+constexpr auto kFormat = ledcolor::AdalightFormat::kAwa;
 
-// Sending: the row is built in the frame's own payload, dimmed there in place, and the encoder
-// writes the header in front of it, so no colour byte is copied. Returns the frame's length.
-std::size_t BuildFrame(std::array<std::uint8_t, ledcolor::AdalightFrameSize(kLeds)>& frame) {
-  // Rgb is three bytes with no padding, so the payload bytes are a row of Rgb.
-  const std::span<ledcolor::Rgb> leds(
-      reinterpret_cast<ledcolor::Rgb*>(frame.data() + ledcolor::kAdalightHeaderSize), kLeds);
-  if (!ledcolor::ParseHexColor("FF8000", leds[0])) {
-    return 0;  // reject the user's text
+void Print(const char* what, std::span<const std::uint8_t> bytes) {
+  std::printf("%s:", what);
+  for (const std::uint8_t b : bytes) {
+    std::printf(" %02X", b);
   }
-  leds[1] = {255, 0, 0};
-  ledcolor::ApplyCeiling(leds, 50);  // never brighter than 50/255
-  return ledcolor::EncodeAdalightFrame(leds, frame);
+  std::printf("\n");
 }
 
-// Receiving: bytes arrive in pieces of any size, here three at a time where a serial read would
-// hand them over. Feed takes what it can and reports each frame it completes.
-void Receive(std::span<const std::uint8_t> wire) {
-  std::array<ledcolor::Rgb, 64> storage{};
-  ledcolor::AdalightReader reader(storage);
-  for (std::size_t at = 0; at < wire.size(); at += 3) {
-    std::span<const std::uint8_t> piece =
-        wire.subspan(at, std::min<std::size_t>(3, wire.size() - at));
-    while (!piece.empty()) {
-      const ledcolor::AdalightReader::Result frame = reader.Feed(piece);
-      piece = piece.subspan(frame.consumed);
-      if (frame.led_count == 0) {
-        continue;
-      }
-      std::printf("received %zu LEDs after %llu skipped bytes:", frame.led_count,
-                  static_cast<unsigned long long>(reader.SkippedBytes()));
-      for (const ledcolor::Rgb& led : frame.leds) {
-        std::printf(" %02X %02X %02X", led.r, led.g, led.b);
-      }
-      std::printf("\n");
-    }
-  }
+// What a host sends: line noise, a frame cut off when the host restarted, then the whole frame.
+std::size_t MakeWire(std::span<std::uint8_t> wire) {
+  const std::array<ledcolor::Rgb, kLeds> colours{
+      {{255, 128, 0}, {0, 64, 255}, {255, 255, 255}, {32, 32, 32}}};
+  std::array<std::uint8_t, ledcolor::AdalightFrameSize(kLeds, kFormat)> frame{};
+  const std::size_t size = ledcolor::EncodeAdalightFrame(colours, frame, kFormat);
+  const std::array<std::uint8_t, 3> noise{0x00, 0x41, 0x77};
+  auto out = std::copy(noise.begin(), noise.end(), wire.begin());
+  out = std::copy_n(frame.begin(), 10, out);  // cut off by the restart
+  out = std::copy_n(frame.begin(), size, out);
+  return static_cast<std::size_t>(out - wire.begin());
+}
+
+// The values the LEDs are driven with, from the colours a host sent.
+void Drive(std::span<const ledcolor::Rgb> received) {
+  std::array<ledcolor::Rgb, kLeds> row{};
+  std::copy(received.begin(), received.end(), row.begin());
+
+  // Shape: the gamma curve turns perceptual values into linear duty. The compiler computes the
+  // table, so the firmware carries 256 bytes and runs no floating point.
+  static constexpr ledcolor::ByteTable kGamma = *ledcolor::MakeGammaTable(2.2);
+  ledcolor::ApplyTable(row, kGamma);
+  // Then the white balance, in linear duty: this strip's blue runs hot.
+  ledcolor::ApplyCeiling(row, ledcolor::Rgb{255, 220, 180});
+
+  // Limit: the brightest ceiling that keeps these LEDs within 30 mA, on the values they are
+  // driven with.
+  const std::uint8_t ceiling =
+      ledcolor::CeilingForBudget(row, ledcolor::kWs2812bPowerModel, 30'000);
+  ledcolor::ApplyCeiling(row, ceiling);
+  std::printf("ceiling %u, %u uA\n", static_cast<unsigned>(ceiling),
+              static_cast<unsigned>(ledcolor::EstimateCurrent(row, ledcolor::kWs2812bPowerModel)));
+
+  // The strip's bytes: WS2812B takes green first, each bit as three bits of SPI at 2.4 MHz.
+  std::array<std::uint8_t, ledcolor::Ws2812SpiSize(kLeds)> spi{};
+  const std::size_t size = ledcolor::EncodeWs2812Spi(row, ledcolor::ColorOrder::kGrb, spi);
+  Print("spi", std::span(spi).first(size));
 }
 
 }  // namespace
 
 int main() {
-  // Two bytes of line noise, then the frame.
-  std::array<std::uint8_t, 2 + ledcolor::AdalightFrameSize(kLeds)> wire{0x00, 0x41};
-  std::array<std::uint8_t, ledcolor::AdalightFrameSize(kLeds)> frame{};
-  const std::size_t n = BuildFrame(frame);  // 12, or 0 if it could not be made
-  for (std::size_t i = 0; i < n; ++i) {
-    std::printf("%02X%s", frame[i], i + 1 < n ? " " : "\n");
+  std::array<std::uint8_t, 64> wire{};
+  const std::size_t wire_size = MakeWire(wire);
+
+  // Receive: bytes arrive in pieces of any size, here five at a time where a serial read would
+  // hand them over. Feed takes what it can and reports each frame it completes.
+  std::array<ledcolor::Rgb, kLeds> storage{};
+  ledcolor::AdalightReader reader(storage, kFormat);
+  int frames = 0;
+  for (std::size_t at = 0; at < wire_size; at += 5) {
+    std::span<const std::uint8_t> piece(wire.data() + at, std::min<std::size_t>(5, wire_size - at));
+    while (!piece.empty()) {
+      const ledcolor::AdalightReader::Result frame = reader.Feed(piece);
+      piece = piece.subspan(frame.consumed);
+      if (frame.led_count != 0) {
+        std::printf("frame of %u LEDs, %u bytes skipped\n", static_cast<unsigned>(frame.led_count),
+                    static_cast<unsigned>(reader.SkippedBytes()));
+        Drive(frame.leds);
+        ++frames;
+      }
+    }
   }
-  std::copy(frame.begin(), frame.end(), wire.begin() + 2);
-  Receive(wire);
-  return n == frame.size() ? 0 : 1;
+  return frames == 1 ? 0 : 1;
 }
