@@ -51,7 +51,6 @@ void AdalightReader::Reset() noexcept {
       payload_left_ == 0 ? 0 : kAdalightHeaderSize + payload_size_ - payload_left_;
   skipped_bytes_ += header_size_ + classic_frame + held_size_ + tail_size_;
   header_size_ = payload_left_ = held_from_ = held_size_ = tail_size_ = 0;
-  unsearched_ = false;
 }
 
 std::size_t AdalightReader::Hunt(std::span<const std::uint8_t> bytes) noexcept {

@@ -33,8 +33,9 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
   const auto found = [this](std::size_t consumed, std::size_t led_count) {
     return Result{consumed, led_count, storage_.first(led_count)};
   };
-  if (unsearched_) {
-    unsearched_ = false;
+  // Held bytes with no header are what followed a frame found in a failed candidate: they are
+  // searched before any new byte.
+  if (header_size_ == 0 && held_size_ + tail_size_ != 0) {
     if (const std::size_t led_count = Search(0); led_count != 0) {
       return found(0, led_count);
     }
@@ -129,7 +130,7 @@ std::size_t AdalightReader::Search(std::size_t from) noexcept {
         continue;
       }
       // A frame: its colours go to the front of the storage, below the bytes after it, which stay
-      // held for the next search (unsearched_).
+      // held, with no header, for the next search.
       MoveToStorage(colours, 3 * led_count);
       const std::size_t rest_in_tail = held - std::max(end, storage_end);
       std::memmove(tail_.data(), tail_.data() + (tail_size_ - rest_in_tail), rest_in_tail);
@@ -137,7 +138,6 @@ std::size_t AdalightReader::Search(std::size_t from) noexcept {
       held_from_ = held_size_ == 0 ? 0 : held_from_ + (end - header_size_);
       header_size_ = 0;
       tail_size_ = rest_in_tail;
-      unsearched_ = end < held;
       return led_count;
     }
     // It may yet be a frame: it becomes the candidate being read, laid out as one.

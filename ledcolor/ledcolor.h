@@ -166,6 +166,7 @@ class AdalightReader {
   // kAwa. What the reader holds is one run of stream bytes in three places: header_, then
   // held_size_ bytes of the storage from byte held_from_, then tail_. While a candidate is being
   // read it starts the run: its header, its colours at the front of the storage, its check bytes.
+  // A run with no header follows a frame found in it, and awaits a Search.
   Result FeedChecked(std::span<const std::uint8_t> bytes) noexcept;
   // Searches the held run from position `from` on, every position before it given up: for the
   // first frame that lies complete in it, which is moved into place and whose N is returned, the
@@ -192,7 +193,6 @@ class AdalightReader {
   std::size_t held_size_ = 0;
   std::array<std::uint8_t, kAdalightCheckSize> tail_{};
   std::size_t tail_size_ = 0;
-  bool unsearched_ = false;          // kAwa: the held run follows a frame and awaits a Search
   std::uint64_t skipped_bytes_ = 0;  // 64 bits: a busy serial link passes 4 GiB within a day
   std::uint64_t truncated_frames_ = 0;
 };
