@@ -15,8 +15,11 @@
 #include <span>
 #include <vector>
 
+#include "check.h"
 #include "ledcolor/ledcolor.h"
 #include "reference_adalight_scanner.h"
+
+using ledcolor_fuzzing::Check;
 
 namespace {
 
@@ -24,12 +27,6 @@ constexpr std::size_t kLedsTried = ledcolor::kAdalightMaxLeds + 4;  // 0 to 6553
 constexpr std::size_t kGuardBytes = 64;
 constexpr std::size_t kLargestBuffer = 9 + 3 * (kLedsTried - 1) + INT16_MAX + kGuardBytes;
 constexpr std::uint8_t kFill = 0xA7;
-
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
 
 }  // namespace
 

@@ -11,18 +11,11 @@
 #include <span>
 #include <vector>
 
+#include "check.h"
 #include "ledcolor/ledcolor.h"
 #include "reference_adalight_scanner.h"
 
-namespace {
-
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
-
-}  // namespace
+using ledcolor_fuzzing::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) {

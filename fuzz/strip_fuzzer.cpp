@@ -12,19 +12,16 @@
 #include <span>
 #include <vector>
 
+#include "check.h"
 #include "ledcolor/ledcolor.h"
 #include "reference_strip.h"
+
+using ledcolor_fuzzing::Check;
 
 namespace {
 
 constexpr std::uint8_t kFill = 0xA7;
 constexpr std::size_t kGuardBytes = 16;
-
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
 
 // Runs `encode` into an output of `wanted` + `offset` bytes followed by guard bytes, and holds the
 // result to `expected` when `valid`, to a rejection otherwise.
