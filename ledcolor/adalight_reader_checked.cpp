@@ -56,36 +56,22 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
         break;
       }
     }
+    // The candidate grows by its header a byte at a time, its colours in one copy straight into
+    // the front of the storage, where they wait, and its check bytes. Each header byte can rule it
+    // out and the last check byte settles it: Search(0) judges it there, and when it fails goes
+    // on from its second byte.
     if (header_size_ < kAdalightHeaderSize) {
       header_[header_size_++] = bytes[pos++];
-      if (!CouldBeCheckedHeader(header_, header_size_, storage_.size())) {
-        if (const std::size_t led_count = Search(1); led_count != 0) {
-          return found(pos, led_count);
-        }
-      } else if (header_size_ == kAdalightHeaderSize) {
-        led_count_ = adalight::LedCount(header_.data(), adalight::kCheckedMagic);
-      }
-      continue;
-    }
-    // The colours go straight from the input to the front of the storage, where they wait for the
-    // check bytes.
-    const std::size_t colours = 3 * led_count_;
-    if (held_size_ < colours) {
-      const std::size_t take = std::min(colours - held_size_, bytes.size() - pos);
+    } else if (held_size_ < 3 * led_count_) {
+      const std::size_t take = std::min(3 * led_count_ - held_size_, bytes.size() - pos);
       std::memcpy(StorageBytes() + held_size_, bytes.data() + pos, take);
       held_size_ += take;
       pos += take;
       continue;
-    }
-    tail_[tail_size_++] = bytes[pos++];
-    if (tail_size_ < kAdalightCheckSize) {
+    } else if (tail_[tail_size_++] = bytes[pos++]; tail_size_ < kAdalightCheckSize) {
       continue;
     }
-    if (ChecksMatch(kAdalightHeaderSize, led_count_)) {
-      header_size_ = held_size_ = tail_size_ = 0;
-      return found(pos, led_count_);
-    }
-    if (const std::size_t led_count = Search(1); led_count != 0) {
+    if (const std::size_t led_count = Search(0); led_count != 0) {
       return found(pos, led_count);
     }
   }
@@ -124,42 +110,57 @@ std::size_t AdalightReader::Search(std::size_t from) noexcept {
     const std::size_t led_count =
         have < kAdalightHeaderSize ? 0 : adalight::LedCount(header.data(), adalight::kCheckedMagic);
     const std::size_t colours = at + kAdalightHeaderSize;
-    const std::size_t end = colours + 3 * led_count + kAdalightCheckSize;
-    if (led_count != 0 && end <= held) {
-      if (!ChecksMatch(colours, led_count)) {
-        continue;
-      }
-      // A frame: its colours go to the front of the storage, below the bytes after it, which stay
-      // held, with no header, for the next search.
-      MoveToStorage(colours, 3 * led_count);
-      const std::size_t rest_in_tail = held - std::max(end, storage_end);
-      std::memmove(tail_.data(), tail_.data() + (tail_size_ - rest_in_tail), rest_in_tail);
-      held_size_ = end < storage_end ? storage_end - end : 0;
-      held_from_ = held_size_ == 0 ? 0 : held_from_ + (end - header_size_);
-      header_size_ = 0;
-      tail_size_ = rest_in_tail;
+    if (led_count == 0 || colours + 3 * led_count + kAdalightCheckSize > held) {
+      Adopt(at, header, led_count);  // it may yet be a frame
+      return 0;
+    }
+    if (ChecksMatch(colours, led_count)) {
+      TakeFrame(colours, led_count);
       return led_count;
     }
-    // It may yet be a frame: it becomes the candidate being read, laid out as one.
-    const std::size_t colours_held = led_count == 0 ? 0 : std::min(held - colours, 3 * led_count);
-    std::array<std::uint8_t, kAdalightCheckSize> tail{};
-    const std::size_t tail_size =
-        held - at - std::min(held - at, kAdalightHeaderSize) - colours_held;
-    for (std::size_t i = 0; i < tail_size; ++i) {
-      tail[i] = HeldByte(colours + colours_held + i);
-    }
-    MoveToStorage(colours, colours_held);
-    header_ = header;
-    header_size_ = have;
-    held_from_ = 0;
-    held_size_ = colours_held;
-    tail_ = tail;
-    tail_size_ = tail_size;
-    led_count_ = led_count;
-    return 0;
   }
   header_size_ = held_from_ = held_size_ = tail_size_ = 0;
   return 0;
+}
+
+void AdalightReader::TakeFrame(std::size_t colours, std::size_t led_count) noexcept {
+  // Its colours go to the front of the storage, below the bytes after it, which stay held, with no
+  // header, for the next search.
+  const std::size_t held = header_size_ + held_size_ + tail_size_;
+  const std::size_t storage_end = header_size_ + held_size_;
+  const std::size_t end = colours + 3 * led_count + kAdalightCheckSize;
+  MoveToStorage(colours, 3 * led_count);
+  const std::size_t rest_in_tail = held - std::max(end, storage_end);
+  std::memmove(tail_.data(), tail_.data() + (tail_size_ - rest_in_tail), rest_in_tail);
+  held_size_ = end < storage_end ? storage_end - end : 0;
+  held_from_ = held_size_ == 0 ? 0 : held_from_ + (end - header_size_);
+  header_size_ = 0;
+  tail_size_ = rest_in_tail;
+}
+
+void AdalightReader::Adopt(std::size_t at,
+                           const std::array<std::uint8_t, kAdalightHeaderSize>& header,
+                           std::size_t led_count) noexcept {
+  // The held bytes from `at` on, laid out as the candidate being read: its header (whole or not),
+  // its colours at the front of the storage, the check bytes after them. Those last are copied
+  // first, since moving the colours down may overwrite them.
+  const std::size_t held = header_size_ + held_size_ + tail_size_;
+  const std::size_t have = std::min(held - at, kAdalightHeaderSize);
+  const std::size_t colours = at + kAdalightHeaderSize;
+  const std::size_t colours_held = led_count == 0 ? 0 : std::min(held - colours, 3 * led_count);
+  std::array<std::uint8_t, kAdalightCheckSize> tail{};
+  const std::size_t tail_size = held - at - have - colours_held;
+  for (std::size_t i = 0; i < tail_size; ++i) {
+    tail[i] = HeldByte(colours + colours_held + i);
+  }
+  MoveToStorage(colours, colours_held);
+  header_ = header;
+  header_size_ = have;
+  held_from_ = 0;
+  held_size_ = colours_held;
+  tail_ = tail;
+  tail_size_ = tail_size;
+  led_count_ = led_count;
 }
 
 std::uint8_t AdalightReader::HeldByte(std::size_t at) const noexcept {
@@ -175,8 +176,9 @@ void AdalightReader::MoveToStorage(std::size_t from, std::size_t size) noexcept 
   // the front of the storage never overwrites one not yet moved: they only move down.
   const std::size_t storage_end = header_size_ + held_size_;
   const std::size_t in_storage = from < storage_end ? std::min(size, storage_end - from) : 0;
-  if (in_storage != 0) {
-    std::memmove(StorageBytes(), StorageBytes() + held_from_ + (from - header_size_), in_storage);
+  const std::size_t offset = held_from_ + (from - header_size_);
+  if (in_storage != 0 && offset != 0) {  // a candidate's colours are already in place
+    std::memmove(StorageBytes(), StorageBytes() + offset, in_storage);
   }
   for (std::size_t i = in_storage; i < size; ++i) {
     StorageBytes()[i] = tail_[from + i - storage_end];

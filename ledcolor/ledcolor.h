@@ -173,6 +173,11 @@ class AdalightReader {
   // rest of the run kept for the next search; else for the first position that may still start a
   // frame, which becomes the candidate being read (returns 0); else gives up the whole run.
   std::size_t Search(std::size_t from) noexcept;
+  // Search's two ways out: the frame whose colours start at held position `colours`, taken; the
+  // candidate at `at`, with the header bytes held for it, made the one being read.
+  void TakeFrame(std::size_t colours, std::size_t led_count) noexcept;
+  void Adopt(std::size_t at, const std::array<std::uint8_t, kAdalightHeaderSize>& header,
+             std::size_t led_count) noexcept;
   [[nodiscard]] std::uint8_t HeldByte(std::size_t at) const noexcept;
   // Copies the held bytes [from, from + size) to the front of the storage.
   void MoveToStorage(std::size_t from, std::size_t size) noexcept;
@@ -262,6 +267,8 @@ constexpr double Exp(double y) noexcept {
   table[255] = 255;
   for (int v = 1; v < 255; ++v) {
     const double linear = detail::Exp(gamma * detail::Log(v / 255.0));
+    // Halves up, by definition; std::lround would round them away from zero, and is not constexpr.
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings)
     table[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(255 * linear + 0.5);
   }
   return table;

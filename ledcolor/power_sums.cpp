@@ -24,6 +24,16 @@ inline void Unrolled(F f) {
   (std::make_index_sequence<N>{});
 }
 
+// Adds the 16-bit lanes of an accumulator to the channels' sums: lane t of accumulator j holds
+// channel (j + 2t) % 3.
+inline void AddLanes(__m128i acc, std::size_t j, Sums& sums) noexcept {
+  alignas(16) std::uint16_t lanes[8];  // NOLINT(modernize-avoid-c-arrays)
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
+  for (std::size_t t = 0; t < 8; ++t) {
+    sums[(j + 2 * t) % 3] += lanes[t];
+  }
+}
+
 // Sums whole 48-byte blocks into sums[0..K), dimmed by K multipliers; K = 0 sums the bytes as they
 // are into sums[0]. A block is three vectors and holds each channel 16 times. Split into 16-bit
 // lanes, lane t of vector j's even bytes holds byte 16j + 2t and of its odd bytes byte 16j + 2t +
@@ -60,11 +70,7 @@ void SumBlocks(const std::uint8_t* bytes, std::size_t blocks, const std::uint32_
     }
     for (std::size_t k = 0; k < kSets; ++k) {
       for (std::size_t j = 0; j < 3; ++j) {
-        alignas(16) std::uint16_t lanes[8];  // NOLINT(modernize-avoid-c-arrays)
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc[k][j]);
-        for (std::size_t t = 0; t < 8; ++t) {
-          sums[k][(j + 2 * t) % 3] += lanes[t];
-        }
+        AddLanes(acc[k][j], j, sums[k]);
       }
     }
     blocks -= run;

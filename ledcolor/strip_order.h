@@ -25,7 +25,7 @@ inline const std::uint8_t* Channels(ColorOrder order) noexcept {
 // overlapping row would be overwritten before it was read.
 inline bool Overlap(std::span<const Rgb> leds, std::span<const std::uint8_t> out) noexcept {
   const auto* row = reinterpret_cast<const std::uint8_t*>(leds.data());
-  const std::less<const std::uint8_t*> before;  // a total order, even across unrelated arrays
+  const std::less<> before;  // a total order on pointers, even into unrelated arrays
   return before(row, out.data() + out.size()) && before(out.data(), row + leds.size_bytes());
 }
 

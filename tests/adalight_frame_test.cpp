@@ -118,7 +118,7 @@ TEST(AdalightChecked, KnownFrames) {
 // 32768-byte runs, and the longest frame: the check bytes are the oracle's, the classic form is
 // the two-argument one, and both decode to the row.
 TEST(AdalightChecked, RoundTripsEveryLengthClassAgainstTheOracle) {
-  for (const std::size_t leds : {1, 5, 6, 85, 86, 10922, 10923, 65535, 65536}) {
+  for (const std::size_t leds : {1U, 5U, 6U, 85U, 86U, 10922U, 10923U, 65535U, 65536U}) {
     SCOPED_TRACE(leds);
     const std::vector<Rgb> row = Row(leds);
     std::vector<std::uint8_t> frame(AdalightFrameSize(leds, AdalightFormat::kAwa));

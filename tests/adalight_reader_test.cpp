@@ -80,7 +80,8 @@ TestStream MakeStream(AdalightFormat format, std::mt19937& rng) {
     // intact frames back to back.
     if (rng() % 3 != 0) {
       for (std::size_t noise = rng() % 12; noise-- > 0;) {
-        s.push_back(static_cast<std::uint8_t>(rng() % 4 == 0 ? "Adwa"[rng() % 4] : rng() % 256));
+        const auto letter_or_any = rng() % 4 == 0 ? "Adwa"[rng() % 4] : static_cast<char>(rng());
+        s.push_back(static_cast<std::uint8_t>(letter_or_any));
       }
       const auto& miss = near_misses[rng() % near_misses.size()];
       s.insert(s.end(), miss.begin(), miss.end());

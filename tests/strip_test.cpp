@@ -18,7 +18,7 @@ using ledcolor::Rgb;
 TEST(StripEncoders, MatchTheBitByBitReferenceInEveryOrder) {
   std::mt19937 rng(19);
   constexpr std::uint8_t kGuard = 0xA5;
-  for (int trial = 0; trial < 64; ++trial) {
+  for (unsigned trial = 0; trial < 64; ++trial) {
     std::vector<Rgb> row(1 + (trial < 34 ? trial : rng() % 300));
     for (Rgb& led : row) {
       led = {static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
