@@ -141,6 +141,43 @@ TEST(AdalightReader, FindsTheSameFramesAsAWholeStreamScanHoweverTheStreamIsCut) 
         EXPECT_TRUE(ledcolor_testing::ReaderAgreesWithScan(
             stream.bytes, storage, [&] { return 1 + rng() % max_piece; }, format));
       }
+      // The stream ending a byte earlier: four bytes of the last header, its count not yet whole.
+      EXPECT_TRUE(ledcolor_testing::ReaderAgreesWithScan(
+          std::span(stream.bytes).first(stream.bytes.size() - 1), storage,
+          [] { return std::size_t{7}; }, format));
+    }
+  }
+}
+
+// A frame that lies inside a failed candidate and ends 0 to 6 bytes before the candidate does --
+// in its check bytes or among its colours -- then a clean frame: the reader hands out the first
+// from what it holds, and goes on from the bytes after it.
+TEST(AdalightReader, FindsAFrameHeldInAFailedCandidateWhateverFollowsIt) {
+  const std::vector<std::uint8_t> inner = Frame(2, 5, AdalightFormat::kAwa);
+  const std::vector<std::uint8_t> next = Frame(1, 6, AdalightFormat::kAwa);
+  for (std::size_t rest = 0; rest <= 6; ++rest) {
+    // The candidate's colours and check bytes: a few bytes, the inner frame, `rest` bytes; as
+    // many leading bytes as make the colours a whole number of LEDs.
+    const std::size_t lead = 3 - (inner.size() + rest) % 3;
+    std::vector<std::uint8_t> body(lead, 0x11);
+    body.insert(body.end(), inner.begin(), inner.end());
+    body.insert(body.end(), rest, 0x22);
+    const std::size_t count = (body.size() - 3) / 3 - 1;
+    std::vector<std::uint8_t> stream = {'A',
+                                        'w',
+                                        'a',
+                                        0,
+                                        static_cast<std::uint8_t>(count),
+                                        static_cast<std::uint8_t>(count ^ 0x55)};
+    stream.insert(stream.end(), body.begin(), body.end());
+    stream.insert(stream.end(), next.begin(), next.end());
+    SCOPED_TRACE(testing::Message() << rest << " bytes after the inner frame");
+    ASSERT_EQ(ledcolor_testing::ScanAdalightStream(stream, 8, AdalightFormat::kAwa).frames.size(),
+              2U);
+    std::vector<Rgb> storage(8);
+    for (const std::size_t piece : {std::size_t{1}, stream.size()}) {
+      EXPECT_TRUE(ledcolor_testing::ReaderAgreesWithScan(
+          stream, storage, [&] { return piece; }, AdalightFormat::kAwa));
     }
   }
 }
