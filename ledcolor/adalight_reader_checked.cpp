@@ -36,7 +36,7 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
   // Held bytes with no header are what followed a frame found in a failed candidate: they are
   // searched before any new byte.
   if (header_size_ == 0 && held_size_ + tail_size_ != 0) {
-    if (const std::size_t led_count = Search(0); led_count != 0) {
+    if (const std::size_t led_count = Search(); led_count != 0) {
       return found(0, led_count);
     }
   }
@@ -58,8 +58,8 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
     }
     // The candidate grows by its header a byte at a time, its colours in one copy straight into
     // the front of the storage, where they wait, and its check bytes. Each header byte can rule it
-    // out and the last check byte settles it: Search(0) judges it there, and when it fails goes
-    // on from its second byte.
+    // out and the last check byte settles it: Search judges it there, and when it fails goes on
+    // from its second byte.
     if (header_size_ < kAdalightHeaderSize) {
       header_[header_size_++] = bytes[pos++];
     } else if (held_size_ < 3 * led_count_) {
@@ -71,18 +71,17 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
     } else if (tail_[tail_size_++] = bytes[pos++]; tail_size_ < kAdalightCheckSize) {
       continue;
     }
-    if (const std::size_t led_count = Search(0); led_count != 0) {
+    if (const std::size_t led_count = Search(); led_count != 0) {
       return found(pos, led_count);
     }
   }
   return {pos, 0, {}};
 }
 
-std::size_t AdalightReader::Search(std::size_t from) noexcept {
+std::size_t AdalightReader::Search() noexcept {
   const std::size_t held = header_size_ + held_size_ + tail_size_;
   const std::size_t storage_end = header_size_ + held_size_;  // the run's bytes in the storage end
-  skipped_bytes_ += from;
-  for (std::size_t at = from; at < held; ++at, ++skipped_bytes_) {
+  for (std::size_t at = 0; at < held; ++at, ++skipped_bytes_) {
     // Every candidate starts with an 'A'; through the storage, memchr finds the next one fastest.
     if (at >= header_size_ && at < storage_end) {
       const std::uint8_t* run = StorageBytes() + held_from_;
@@ -186,17 +185,11 @@ void AdalightReader::MoveToStorage(std::size_t from, std::size_t size) noexcept 
 }
 
 bool AdalightReader::ChecksMatch(std::size_t colours, std::size_t led_count) const noexcept {
-  const std::size_t storage_end = header_size_ + held_size_;
+  // A whole candidate's colours always lie in the storage: after them come its three check bytes,
+  // and the tail holds no more than three.
   const std::size_t size = 3 * led_count;
-  const std::size_t in_storage = colours < storage_end ? std::min(size, storage_end - colours) : 0;
-  adalight::CheckSums sums;
-  if (in_storage != 0) {
-    sums.Add({StorageBytes() + held_from_ + (colours - header_size_), in_storage});
-  }
-  for (std::size_t i = in_storage; i < size; ++i) {
-    sums.Add({&tail_[colours + i - storage_end], 1});
-  }
-  const auto check = sums.Bytes();
+  const auto check =
+      adalight::CheckBytes({StorageBytes() + held_from_ + (colours - header_size_), size});
   for (std::size_t k = 0; k < check.size(); ++k) {
     if (HeldByte(colours + size + k) != check[k]) {
       return false;

@@ -168,11 +168,11 @@ class AdalightReader {
   // read it starts the run: its header, its colours at the front of the storage, its check bytes.
   // A run with no header follows a frame found in it, and awaits a Search.
   Result FeedChecked(std::span<const std::uint8_t> bytes) noexcept;
-  // Searches the held run from position `from` on, every position before it given up: for the
-  // first frame that lies complete in it, which is moved into place and whose N is returned, the
-  // rest of the run kept for the next search; else for the first position that may still start a
-  // frame, which becomes the candidate being read (returns 0); else gives up the whole run.
-  std::size_t Search(std::size_t from) noexcept;
+  // Searches the held run from its first byte: for the first frame that lies complete in it, which
+  // is moved into place and whose N is returned, the rest of the run kept for the next search;
+  // else for the first position that may still start a frame, which becomes the candidate being
+  // read (returns 0); else gives up the whole run.
+  std::size_t Search() noexcept;
   // Search's two ways out: the frame whose colours start at held position `colours`, taken; the
   // candidate at `at`, with the header bytes held for it, made the one being read.
   void TakeFrame(std::size_t colours, std::size_t led_count) noexcept;

@@ -88,16 +88,21 @@ TestStream MakeStream(AdalightFormat format, std::mt19937& rng) {
     }
     const std::size_t leds = f == 30 ? ledcolor::kAdalightMaxLeds : 1 + rng() % (f % 3 ? 20 : 600);
     const std::vector<std::uint8_t> frame = Frame(leds, static_cast<std::uint8_t>(f), format);
-    if (checked && f % 2 == 1) {
+    // Every other frame has a damaged one in front -- but not the last: a false header there
+    // would hold it until 200 LEDs' worth of bytes had come, which they never do.
+    if (checked && f % 2 == 1 && f < 59) {
       std::vector<std::uint8_t> bad = frame;
-      switch (rng() % 4) {
+      switch (f / 2 % 5) {
         case 0:
           bad[rng() % bad.size()] ^= static_cast<std::uint8_t>(1U << (rng() % 8));
           break;
-        case 1:
-          bad.erase(bad.begin() + static_cast<std::ptrdiff_t>(rng() % bad.size()));
+        case 1:  // a bit error in each check byte in turn: every one of them is compared
+          bad[bad.size() - 1 - f / 10 % 3] ^= static_cast<std::uint8_t>(1U << (rng() % 8));
           break;
         case 2:
+          bad.erase(bad.begin() + static_cast<std::ptrdiff_t>(rng() % bad.size()));
+          break;
+        case 3:
           bad.resize(1 + rng() % (bad.size() - 1));
           break;
         default:
@@ -149,35 +154,38 @@ TEST(AdalightReader, FindsTheSameFramesAsAWholeStreamScanHoweverTheStreamIsCut) 
   }
 }
 
-// A frame that lies inside a failed candidate and ends 0 to 6 bytes before the candidate does --
-// in its check bytes or among its colours -- then a clean frame: the reader hands out the first
-// from what it holds, and goes on from the bytes after it.
-TEST(AdalightReader, FindsAFrameHeldInAFailedCandidateWhateverFollowsIt) {
-  const std::vector<std::uint8_t> inner = Frame(2, 5, AdalightFormat::kAwa);
+// A frame of one or two LEDs that starts inside a failed candidate and ends anywhere from 6 bytes
+// before the candidate does -- among its colours, or in its check bytes -- to 6 bytes after, then
+// a clean frame: the reader finds both, from what it holds and from what comes next.
+TEST(AdalightReader, FindsAFrameThatStartsInAFailedCandidate) {
   const std::vector<std::uint8_t> next = Frame(1, 6, AdalightFormat::kAwa);
-  for (std::size_t rest = 0; rest <= 6; ++rest) {
-    // The candidate's colours and check bytes: a few bytes, the inner frame, `rest` bytes; as
-    // many leading bytes as make the colours a whole number of LEDs.
-    const std::size_t lead = 3 - (inner.size() + rest) % 3;
-    std::vector<std::uint8_t> body(lead, 0x11);
-    body.insert(body.end(), inner.begin(), inner.end());
-    body.insert(body.end(), rest, 0x22);
-    const std::size_t count = (body.size() - 3) / 3 - 1;
-    std::vector<std::uint8_t> stream = {'A',
-                                        'w',
-                                        'a',
-                                        0,
-                                        static_cast<std::uint8_t>(count),
-                                        static_cast<std::uint8_t>(count ^ 0x55)};
-    stream.insert(stream.end(), body.begin(), body.end());
-    stream.insert(stream.end(), next.begin(), next.end());
-    SCOPED_TRACE(testing::Message() << rest << " bytes after the inner frame");
-    ASSERT_EQ(ledcolor_testing::ScanAdalightStream(stream, 8, AdalightFormat::kAwa).frames.size(),
-              2U);
-    std::vector<Rgb> storage(8);
-    for (const std::size_t piece : {std::size_t{1}, stream.size()}) {
-      EXPECT_TRUE(ledcolor_testing::ReaderAgreesWithScan(
-          stream, storage, [&] { return piece; }, AdalightFormat::kAwa));
+  for (const std::size_t leds : {std::size_t{1}, std::size_t{2}}) {
+    const std::vector<std::uint8_t> inner = Frame(leds, 5, AdalightFormat::kAwa);
+    for (int past_end = -6; past_end <= 6; ++past_end) {
+      // The candidate's colours and check bytes: as many leading bytes as make its colours a
+      // whole number of LEDs, then the inner frame, cut off or followed by other bytes.
+      const auto inner_held = static_cast<std::ptrdiff_t>(inner.size()) - past_end;
+      const std::size_t lead = 3 - static_cast<std::size_t>(inner_held) % 3;
+      std::vector<std::uint8_t> stream(lead, 0x11);
+      stream.insert(
+          stream.end(), inner.begin(),
+          inner.begin() + std::min(inner_held, static_cast<std::ptrdiff_t>(inner.size())));
+      stream.insert(stream.end(), static_cast<std::size_t>(std::max(0, -past_end)), 0x22);
+      const auto count = static_cast<std::uint8_t>(stream.size() / 3 - 2);
+      stream.insert(stream.begin(),
+                    {'A', 'w', 'a', 0, count, static_cast<std::uint8_t>(count ^ 0x55)});
+      if (past_end > 0) {
+        stream.insert(stream.end(), inner.end() - past_end, inner.end());
+      }
+      stream.insert(stream.end(), next.begin(), next.end());
+      SCOPED_TRACE(testing::Message() << leds << " LEDs ending " << past_end << " bytes past");
+      ASSERT_EQ(ledcolor_testing::ScanAdalightStream(stream, 8, AdalightFormat::kAwa).frames.size(),
+                2U);
+      std::vector<Rgb> storage(8);
+      for (const std::size_t piece : {std::size_t{1}, stream.size()}) {
+        EXPECT_TRUE(ledcolor_testing::ReaderAgreesWithScan(
+            stream, storage, [&] { return piece; }, AdalightFormat::kAwa));
+      }
     }
   }
 }
