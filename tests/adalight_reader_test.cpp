@@ -146,38 +146,43 @@ TEST(AdalightReader, FindsTheSameFramesAsAWholeStreamScanHoweverTheStreamIsCut) 
         EXPECT_TRUE(ledcolor_testing::ReaderAgreesWithScan(
             stream.bytes, storage, [&] { return 1 + rng() % max_piece; }, format));
       }
-      // The stream ending a byte earlier: four bytes of the last header, its count not yet whole.
-      EXPECT_TRUE(ledcolor_testing::ReaderAgreesWithScan(
-          std::span(stream.bytes).first(stream.bytes.size() - 1), storage,
-          [] { return std::size_t{7}; }, format));
+      // Other endings, which decide what is held and what skipped: a byte earlier (the checked
+      // stream then ends four bytes into a header, its count not yet whole), and a near miss
+      // right after the last frame.
+      std::vector<std::uint8_t> near_miss(
+          stream.bytes.begin(),
+          stream.bytes.begin() + static_cast<std::ptrdiff_t>(stream.ends.back()));
+      const std::uint8_t letter = format == AdalightFormat::kAwa ? 'w' : 'd';
+      near_miss.insert(near_miss.end(), {'A', letter, 'x'});
+      for (const auto& ending : {std::span(stream.bytes).first(stream.bytes.size() - 1),
+                                 std::span<const std::uint8_t>(near_miss)}) {
+        EXPECT_TRUE(ledcolor_testing::ReaderAgreesWithScan(
+            ending, storage, [] { return std::size_t{7}; }, format));
+      }
     }
   }
 }
 
-// A frame of one or two LEDs that starts inside a failed candidate and ends anywhere from 6 bytes
-// before the candidate does -- among its colours, or in its check bytes -- to 6 bytes after, then
-// a clean frame: the reader finds both, from what it holds and from what comes next.
-TEST(AdalightReader, FindsAFrameThatStartsInAFailedCandidate) {
+// A frame of one or two LEDs that starts inside a failed candidate and ends anywhere from 12 bytes
+// before the candidate does to 6 bytes after, then a clean frame, whose first bytes are the
+// candidate's last when the first frame ends early: the reader finds both, from what it holds and
+// from what comes next.
+TEST(AdalightReader, FindsFramesThatStartInAFailedCandidate) {
   const std::vector<std::uint8_t> next = Frame(1, 6, AdalightFormat::kAwa);
   for (const std::size_t leds : {std::size_t{1}, std::size_t{2}}) {
     const std::vector<std::uint8_t> inner = Frame(leds, 5, AdalightFormat::kAwa);
-    for (int past_end = -6; past_end <= 6; ++past_end) {
+    for (int past_end = -12; past_end <= 6; ++past_end) {
       // The candidate's colours and check bytes: as many leading bytes as make its colours a
-      // whole number of LEDs, then the inner frame, cut off or followed by other bytes.
-      const auto inner_held = static_cast<std::ptrdiff_t>(inner.size()) - past_end;
-      const std::size_t lead = 3 - static_cast<std::size_t>(inner_held) % 3;
-      std::vector<std::uint8_t> stream(lead, 0x11);
-      stream.insert(
-          stream.end(), inner.begin(),
-          inner.begin() + std::min(inner_held, static_cast<std::ptrdiff_t>(inner.size())));
-      stream.insert(stream.end(), static_cast<std::size_t>(std::max(0, -past_end)), 0x22);
-      const auto count = static_cast<std::uint8_t>(stream.size() / 3 - 2);
+      // whole number of LEDs, then both frames, cut where the candidate ends.
+      std::vector<std::uint8_t> frames = inner;
+      frames.insert(frames.end(), next.begin(), next.end());
+      const auto held = static_cast<std::ptrdiff_t>(inner.size()) - past_end;
+      std::vector<std::uint8_t> stream(3 - static_cast<std::size_t>(held) % 3, 0x11);
+      const auto count =
+          static_cast<std::uint8_t>((stream.size() + static_cast<std::size_t>(held)) / 3 - 2);
       stream.insert(stream.begin(),
                     {'A', 'w', 'a', 0, count, static_cast<std::uint8_t>(count ^ 0x55)});
-      if (past_end > 0) {
-        stream.insert(stream.end(), inner.end() - past_end, inner.end());
-      }
-      stream.insert(stream.end(), next.begin(), next.end());
+      stream.insert(stream.end(), frames.begin(), frames.end());
       SCOPED_TRACE(testing::Message() << leds << " LEDs ending " << past_end << " bytes past");
       ASSERT_EQ(ledcolor_testing::ScanAdalightStream(stream, 8, AdalightFormat::kAwa).frames.size(),
                 2U);
