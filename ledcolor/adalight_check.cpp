@@ -7,20 +7,23 @@
 
 namespace ledcolor::adalight {
 
-void CheckSums::Add(std::span<const std::uint8_t> bytes) noexcept {
+void CheckSums::Add(std::span<const std::uint8_t> bytes, std::uint8_t* copy) noexcept {
   const std::uint8_t* p = bytes.data();
   std::size_t size = bytes.size();
 #ifdef LEDCOLOR_SSE2
   // A run of Q 16-byte blocks, L = 16Q bytes v_0 ... v_L-1, has exact block forms for all three
   // sums: it adds S = sum v_t to f1, L * f1 + sum (L - t) v_t to f2 (each byte's value counts once
   // for every running sum from it on), and sum (v_t XOR position) to fx. Per block q,
-  // sum (L - t) v_t takes 16 * (the bytes before the block) + sum over u of (16 - u) v_16q+u. The
-  // byte sums come from psadbw, the weighted ones from pmaddwd, and the positions of a block are
-  // those of the one before plus 16, wrapping as bytes do. 2048 blocks keep every 32-bit lane of
-  // the weighted sums below 2^25; the rest is reduced mod 255 once a run.
+  // sum (L - t) v_t takes 16 * (the bytes before the block) + sum over u of (16 - u) v_16q+u; the
+  // second part is summed per column u, in 16-bit lanes of even and odd bytes, and weighted every
+  // 128 blocks, while the lanes are still below 2^15 for pmaddwd. The byte sums come from psadbw,
+  // and the positions of a block are those of the one before plus 16, wrapping as bytes do. 2048
+  // blocks keep every 32-bit lane of the weighted sums below 2^26; the rest is reduced mod 255
+  // once a run.
   const __m128i zero = _mm_setzero_si128();
-  const __m128i weights_lo = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
-  const __m128i weights_hi = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+  const __m128i low_bytes = _mm_set1_epi16(0x00FF);
+  const __m128i weights_even = _mm_setr_epi16(16, 14, 12, 10, 8, 6, 4, 2);
+  const __m128i weights_odd = _mm_setr_epi16(15, 13, 11, 9, 7, 5, 3, 1);
   const __m128i sixteen = _mm_set1_epi8(16);
   while (size >= 16) {
     const std::size_t blocks = size / 16 < 2048 ? size / 16 : 2048;
@@ -31,15 +34,26 @@ void CheckSums::Add(std::span<const std::uint8_t> bytes) noexcept {
     __m128i positions =
         _mm_add_epi8(_mm_set1_epi8(static_cast<char>(position_)),
                      _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
-    for (std::size_t q = 0; q < blocks; ++q, p += 16) {
-      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      before = _mm_add_epi64(before, sum);
-      sum = _mm_add_epi64(sum, _mm_sad_epu8(x, zero));
-      weighted = _mm_add_epi32(
-          weighted, _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(x, zero), weights_lo),
-                                  _mm_madd_epi16(_mm_unpackhi_epi8(x, zero), weights_hi)));
-      xored = _mm_add_epi64(xored, _mm_sad_epu8(_mm_xor_si128(x, positions), zero));
-      positions = _mm_add_epi8(positions, sixteen);
+    for (std::size_t done = 0; done < blocks;) {
+      const std::size_t stretch = blocks - done < 128 ? blocks - done : 128;
+      __m128i even = zero;  // column sums of the bytes at even and odd offsets in a block
+      __m128i odd = zero;
+      for (std::size_t q = 0; q < stretch; ++q, p += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (copy != nullptr) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(copy), x);
+          copy += 16;
+        }
+        before = _mm_add_epi64(before, sum);
+        sum = _mm_add_epi64(sum, _mm_sad_epu8(x, zero));
+        even = _mm_add_epi16(even, _mm_and_si128(x, low_bytes));
+        odd = _mm_add_epi16(odd, _mm_srli_epi16(x, 8));
+        xored = _mm_add_epi64(xored, _mm_sad_epu8(_mm_xor_si128(x, positions), zero));
+        positions = _mm_add_epi8(positions, sixteen);
+      }
+      weighted = _mm_add_epi32(weighted, _mm_add_epi32(_mm_madd_epi16(even, weights_even),
+                                                       _mm_madd_epi16(odd, weights_odd)));
+      done += stretch;
     }
     alignas(16) std::uint64_t lanes64[3][2];  // NOLINT(modernize-avoid-c-arrays)
     alignas(16) std::uint32_t lanes32[4];     // NOLINT(modernize-avoid-c-arrays)
@@ -62,6 +76,9 @@ void CheckSums::Add(std::span<const std::uint8_t> bytes) noexcept {
   while (size > 0) {
     const std::size_t run = size < 2048 ? size : 2048;
     for (std::size_t i = 0; i < run; ++i) {
+      if (copy != nullptr) {
+        copy[i] = p[i];
+      }
       sum_ += p[i];
       sum_of_sums_ += sum_;
       xor_sum_ += static_cast<std::uint8_t>(p[i] ^ position_++);
@@ -71,6 +88,7 @@ void CheckSums::Add(std::span<const std::uint8_t> bytes) noexcept {
     xor_sum_ %= 255;
     p += run;
     size -= run;
+    copy = copy == nullptr ? nullptr : copy + run;
   }
 }
 

@@ -14,7 +14,9 @@ namespace ledcolor::adalight {
 // The three sums behind the check bytes, over colour bytes added in order, in pieces of any size.
 class CheckSums {
  public:
-  void Add(std::span<const std::uint8_t> bytes) noexcept;
+  // Adds `bytes`; with `copy`, writes them there too, in the same pass (`copy` must not overlap
+  // them).
+  void Add(std::span<const std::uint8_t> bytes, std::uint8_t* copy = nullptr) noexcept;
   // f1, f2 and fx, the last sent as 0xAA when it is 0x41.
   [[nodiscard]] std::array<std::uint8_t, kAdalightCheckSize> Bytes() const noexcept;
 

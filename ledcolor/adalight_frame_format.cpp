@@ -1,4 +1,5 @@
 #include <cstring>
+#include <functional>
 
 #include "ledcolor/adalight_check.h"
 #include "ledcolor/adalight_header.h"
@@ -15,13 +16,23 @@ std::size_t EncodeAdalightFrame(std::span<const Rgb> leds, std::span<std::uint8_
   if (size == 0 || frame.size() < size) {
     return 0;
   }
-  // The colours go first, with memmove, as in the classic frame: a row that overlaps the frame is
-  // copied whole before the header can overwrite any of it. The check bytes are then taken over
-  // the frame's own copy.
+  // A row apart from the frame is copied and summed in one pass. A row that overlaps it is moved
+  // first, as in the classic frame, whole before the header can overwrite any of it, and summed
+  // where it landed.
   const std::span<std::uint8_t> colours = frame.subspan(kAdalightHeaderSize, leds.size_bytes());
-  std::memmove(colours.data(), leds.data(), colours.size());
+  const std::span<const std::uint8_t> row(reinterpret_cast<const std::uint8_t*>(leds.data()),
+                                          leds.size_bytes());
+  const std::less<> before;  // a total order on pointers, even into unrelated arrays
+  adalight::CheckSums sums;
+  if (before(row.data(), frame.data() + frame.size()) &&
+      before(frame.data(), row.data() + row.size())) {
+    std::memmove(colours.data(), row.data(), row.size());
+    sums.Add(colours);
+  } else {
+    sums.Add(row, colours.data());
+  }
   adalight::WriteHeader(frame.data(), adalight::kCheckedMagic, leds.size());
-  const auto check = adalight::CheckBytes(colours);
+  const auto check = sums.Bytes();
   std::memcpy(colours.data() + colours.size(), check.data(), check.size());
   return size;
 }
