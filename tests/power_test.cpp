@@ -46,7 +46,9 @@ TEST(PowerBudget, EstimateIsExactAndTheCeilingIsTheBrightestThatFits) {
   std::mt19937_64 rng(20261209);
   const auto pick = [&](std::uint64_t n) { return rng() % n; };
   for (unsigned trial = 0; trial < 160; ++trial) {
-    const std::size_t leds = trial % 16 == 0 ? 6144 + pick(100) : trial % 16 == 1 ? 2040 : pick(70);
+    const auto leds = static_cast<std::size_t>(trial % 16 == 0   ? 6144 + pick(100)
+                                               : trial % 16 == 1 ? 2040
+                                                                 : pick(70));
     const unsigned kind = trial % 5;
     std::vector<Rgb> row(leds);
     for (Rgb& led : row) {
