@@ -75,7 +75,7 @@ TestStream MakeStream(AdalightFormat format, std::mt19937& rng) {
       {'A'}, {'A', letter, 'a', 0x00}, {'A', letter}, {'A', letter, 'a', 0x00, 0x01, 0x55}, {'d'}};
   TestStream out;
   std::vector<std::uint8_t>& s = out.bytes;
-  for (int f = 0; f < 60; ++f) {
+  for (unsigned f = 0; f < 60; ++f) {
     // A third of the frames follow the one before directly, so that a failed candidate can hold
     // intact frames back to back.
     if (rng() % 3 != 0) {
