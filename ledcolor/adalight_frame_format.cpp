@@ -1,9 +1,9 @@
 #include <cstring>
-#include <functional>
 
 #include "ledcolor/adalight_check.h"
 #include "ledcolor/adalight_header.h"
 #include "ledcolor/ledcolor.h"
+#include "ledcolor/overlap.h"
 
 namespace ledcolor {
 
@@ -22,10 +22,8 @@ std::size_t EncodeAdalightFrame(std::span<const Rgb> leds, std::span<std::uint8_
   const std::span<std::uint8_t> colours = frame.subspan(kAdalightHeaderSize, leds.size_bytes());
   const std::span<const std::uint8_t> row(reinterpret_cast<const std::uint8_t*>(leds.data()),
                                           leds.size_bytes());
-  const std::less<> before;  // a total order on pointers, even into unrelated arrays
   adalight::CheckSums sums;
-  if (before(row.data(), frame.data() + frame.size()) &&
-      before(frame.data(), row.data() + row.size())) {
+  if (internal::Overlap(leds, frame)) {
     std::memmove(colours.data(), row.data(), row.size());
     sums.Add(colours);
   } else {

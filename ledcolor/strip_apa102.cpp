@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ledcolor/ledcolor.h"
+#include "ledcolor/overlap.h"
 #include "ledcolor/strip_order.h"
 
 namespace ledcolor {
@@ -12,7 +13,7 @@ std::size_t EncodeApa102Frame(std::span<const Rgb> leds, ColorOrder order, std::
   const std::size_t size = Apa102FrameSize(leds.size());
   const std::uint8_t* channels = strip::Channels(order);
   if (size == 0 || channels == nullptr || brightness > 31 || out.size() < size ||
-      strip::Overlap(leds, out)) {
+      internal::Overlap(leds, out)) {
     return 0;
   }
   const auto* in = reinterpret_cast<const std::uint8_t*>(leds.data());

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "ledcolor/ledcolor.h"
+#include "ledcolor/overlap.h"
 #include "ledcolor/strip_order.h"
 
 namespace ledcolor {
@@ -29,7 +30,7 @@ std::size_t EncodeWs2812Spi(std::span<const Rgb> leds, ColorOrder order,
                             std::span<std::uint8_t> out) noexcept {
   const std::size_t size = Ws2812SpiSize(leds.size());
   const std::uint8_t* channels = strip::Channels(order);
-  if (size == 0 || channels == nullptr || out.size() < size || strip::Overlap(leds, out)) {
+  if (size == 0 || channels == nullptr || out.size() < size || internal::Overlap(leds, out)) {
     return 0;
   }
   const auto* in = reinterpret_cast<const std::uint8_t*>(leds.data());
