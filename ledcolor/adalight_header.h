@@ -4,11 +4,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <span>
 
 namespace ledcolor::adalight {
 
 inline constexpr std::uint8_t kMagic[] = {0x41, 0x64, 0x61};         // "Ada"
 inline constexpr std::uint8_t kCheckedMagic[] = {0x41, 0x77, 0x61};  // "Awa"
+static_assert(kMagic[0] == kCheckedMagic[0], "both formats start with 'A': one NextStart serves");
 
 // The N that a complete six-byte header announces, 1 to 65536, or 0 when it is no header.
 constexpr std::size_t LedCount(const std::uint8_t* header,
@@ -19,6 +22,15 @@ constexpr std::size_t LedCount(const std::uint8_t* header,
   }
   // The count field holds N - 1, high byte first.
   return ((std::size_t{header[3]} << 8) | header[4]) + 1;
+}
+
+// The position of the first 'A' -- where every frame starts -- at or after `from`, or the end of
+// `bytes` when there is none: everything before it is noise, and memchr finds it fastest.
+inline std::size_t NextStart(std::span<const std::uint8_t> bytes, std::size_t from) noexcept {
+  const void* found = std::memchr(bytes.data() + from, kMagic[0], bytes.size() - from);
+  return found == nullptr
+             ? bytes.size()
+             : static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes.data());
 }
 
 // Writes the six header bytes for N LEDs, 1 <= N <= 65536.

@@ -56,17 +56,13 @@ void AdalightReader::Reset() noexcept {
 std::size_t AdalightReader::Hunt(std::span<const std::uint8_t> bytes) noexcept {
   std::size_t pos = 0;
   while (pos < bytes.size()) {
-    if (header_size_ == 0) {
-      // Nothing held: every byte before the next 'A' is noise, and memchr finds it fastest.
-      const void* found = std::memchr(bytes.data() + pos, adalight::kMagic[0], bytes.size() - pos);
-      if (found == nullptr) {
-        skipped_bytes_ += bytes.size() - pos;
-        return bytes.size();
-      }
-      const auto next =
-          static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes.data());
+    if (header_size_ == 0) {  // nothing held: skip the noise
+      const std::size_t next = adalight::NextStart(bytes, pos);
       skipped_bytes_ += next - pos;
       pos = next;
+      if (pos == bytes.size()) {
+        return pos;
+      }
     }
     header_[header_size_++] = bytes[pos++];
     // A failed candidate is given up by its first byte only: a real header may start at any of

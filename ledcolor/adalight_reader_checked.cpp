@@ -42,14 +42,8 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
   }
   std::size_t pos = 0;
   while (pos < bytes.size()) {
-    if (header_size_ == 0) {
-      // Nothing held: every byte before the next 'A' is noise, and memchr finds it fastest.
-      const void* next =
-          std::memchr(bytes.data() + pos, adalight::kCheckedMagic[0], bytes.size() - pos);
-      const std::size_t start =
-          next == nullptr
-              ? bytes.size()
-              : static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - bytes.data());
+    if (header_size_ == 0) {  // nothing held: skip the noise
+      const std::size_t start = adalight::NextStart(bytes, pos);
       skipped_bytes_ += start - pos;
       pos = start;
       if (pos == bytes.size()) {
@@ -82,16 +76,10 @@ std::size_t AdalightReader::Search() noexcept {
   const std::size_t held = header_size_ + held_size_ + tail_size_;
   const std::size_t storage_end = header_size_ + held_size_;  // the run's bytes in the storage end
   for (std::size_t at = 0; at < held; ++at, ++skipped_bytes_) {
-    // Every candidate starts with an 'A'; through the storage, memchr finds the next one fastest.
+    // Through the held bytes in the storage, straight to the next possible start.
     if (at >= header_size_ && at < storage_end) {
-      const std::uint8_t* run = StorageBytes() + held_from_;
-      const void* next =
-          std::memchr(run + (at - header_size_), adalight::kCheckedMagic[0], storage_end - at);
-      const std::size_t start =
-          next == nullptr
-              ? storage_end
-              : header_size_ +
-                    static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - run);
+      const std::span<const std::uint8_t> run(StorageBytes() + held_from_, held_size_);
+      const std::size_t start = header_size_ + adalight::NextStart(run, at - header_size_);
       skipped_bytes_ += start - at;
       at = start;
       if (at == held) {
