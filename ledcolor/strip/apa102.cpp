@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "ledcolor/ledcolor.h"
-#include "ledcolor/overlap.h"
-#include "ledcolor/strip_order.h"
+#include "ledcolor/internal/overlap.h"
+#include "ledcolor/strip.h"
+#include "ledcolor/strip/order.h"
 
 namespace ledcolor {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "ledcolor/ledcolor.h"
+#include "ledcolor/adalight.h"
 
 namespace ledcolor::adalight {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ledcolor/ledcolor.h"
+#include "ledcolor/color.h"
 
 namespace ledcolor {
 

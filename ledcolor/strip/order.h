@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "ledcolor/ledcolor.h"
+#include "ledcolor/strip.h"
 
 namespace ledcolor::strip {
 

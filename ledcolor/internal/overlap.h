@@ -6,7 +6,7 @@
 #include <functional>
 #include <span>
 
-#include "ledcolor/ledcolor.h"
+#include "ledcolor/color.h"
 
 namespace ledcolor::internal {
 

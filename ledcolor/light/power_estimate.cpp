@@ -1,8 +1,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "ledcolor/ledcolor.h"
-#include "ledcolor/power_sums.h"
+#include "ledcolor/light.h"
+#include "ledcolor/light/power_sums.h"
 
 namespace ledcolor {
 

@@ -1,9 +1,9 @@
-#include "ledcolor/adalight_check.h"
+#include "ledcolor/adalight/check_sums.h"
 
 #include <cstddef>
 #include <cstdint>
 
-#include "ledcolor/brightness_scale.h"
+#include "ledcolor/internal/sse2.h"
 
 namespace ledcolor::adalight {
 

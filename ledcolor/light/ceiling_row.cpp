@@ -1,8 +1,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ledcolor/brightness_scale.h"
-#include "ledcolor/ledcolor.h"
+#include "ledcolor/light.h"
+#include "ledcolor/light/scale.h"
 
 namespace ledcolor {
 

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ledcolor/adalight_header.h"
-#include "ledcolor/ledcolor.h"
+#include "ledcolor/adalight.h"
+#include "ledcolor/adalight/header.h"
 
 namespace ledcolor {
 

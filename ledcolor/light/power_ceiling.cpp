@@ -1,7 +1,7 @@
 #include <cstdint>
 
-#include "ledcolor/ledcolor.h"
-#include "ledcolor/power_sums.h"
+#include "ledcolor/light.h"
+#include "ledcolor/light/power_sums.h"
 
 namespace ledcolor {
 

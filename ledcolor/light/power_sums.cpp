@@ -1,11 +1,11 @@
-#include "ledcolor/power_sums.h"
+#include "ledcolor/light/power_sums.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
 #include <utility>
 
-#include "ledcolor/brightness_scale.h"
+#include "ledcolor/light/scale.h"
 
 namespace ledcolor::power {
 

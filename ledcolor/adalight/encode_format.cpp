@@ -1,9 +1,9 @@
 #include <cstring>
 
-#include "ledcolor/adalight_check.h"
-#include "ledcolor/adalight_header.h"
-#include "ledcolor/ledcolor.h"
-#include "ledcolor/overlap.h"
+#include "ledcolor/adalight.h"
+#include "ledcolor/adalight/check_sums.h"
+#include "ledcolor/adalight/header.h"
+#include "ledcolor/internal/overlap.h"
 
 namespace ledcolor {
 

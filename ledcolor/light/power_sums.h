@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "ledcolor/ledcolor.h"
+#include "ledcolor/light.h"
 
 namespace ledcolor::power {
 

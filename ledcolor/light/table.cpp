@@ -1,7 +1,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ledcolor/ledcolor.h"
+#include "ledcolor/light.h"
 
 namespace ledcolor {
 

@@ -1,4 +1,4 @@
-#include "ledcolor/ledcolor.h"
+#include "ledcolor/light.h"
 
 namespace ledcolor {
 

@@ -1,7 +1,7 @@
 #include <cstring>
 
-#include "ledcolor/adalight_header.h"
-#include "ledcolor/ledcolor.h"
+#include "ledcolor/adalight.h"
+#include "ledcolor/adalight/header.h"
 
 namespace ledcolor {
 

@@ -4,10 +4,7 @@
 
 #include <cstdint>
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define LEDCOLOR_SSE2 1
-#endif
+#include "ledcolor/internal/sse2.h"
 
 namespace ledcolor::brightness {
 

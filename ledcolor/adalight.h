@@ -1,0 +1,174 @@
+// The wire: Adalight frames, as hosts send them over a serial line -- their sizes, the encoder and
+// decoder of one frame, and the reader that finds them in a byte stream.
+//
+// A frame is a six-byte header -- three letters, the count N - 1 high byte first, and the checksum
+// hi ^ lo ^ 0x55 -- then the 3N colour bytes, R G B of the first LED first; in the checked format
+// three check bytes follow.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "ledcolor/color.h"
+
+namespace ledcolor {
+
+inline constexpr std::size_t kAdalightHeaderSize = 6;
+
+// The count field holds N - 1 in 16 bits, so one frame carries 1 to 65536 LEDs.
+inline constexpr std::size_t kAdalightMaxLeds = 65536;
+
+// The two layouts of a frame. kClassic: "Ada", the count and its checksum, the colours -- what
+// most hosts send, with nothing to catch a corrupted colour. kAwa: "Awa", the same count and
+// checksum, the colours, then three check bytes over the colours -- what high-speed hosts send, so
+// that a receiver shows no frame that a bit error or a dropped byte has touched.
+enum class AdalightFormat : std::uint8_t { kClassic, kAwa };
+
+// The check bytes after a kAwa frame's colours.
+inline constexpr std::size_t kAdalightCheckSize = 3;
+
+// The number of bytes a frame of `led_count` LEDs takes: 6 + 3N, and 9 + 3N in the checked format.
+// 0 when no frame can hold that many (0 or more than kAdalightMaxLeds) or the format is neither of
+// the two, which is also what EncodeAdalightFrame returns for them.
+[[nodiscard]] constexpr std::size_t AdalightFrameSize(
+    std::size_t led_count, AdalightFormat format = AdalightFormat::kClassic) noexcept {
+  if (led_count == 0 || led_count > kAdalightMaxLeds) {
+    return 0;
+  }
+  switch (format) {
+    case AdalightFormat::kClassic:
+      return kAdalightHeaderSize + 3 * led_count;
+    case AdalightFormat::kAwa:
+      return kAdalightHeaderSize + 3 * led_count + kAdalightCheckSize;
+  }
+  return 0;
+}
+
+// Writes the classic frame for the row to the front of `frame`: "Ada", the count N - 1 high byte
+// first, the checksum hi ^ lo ^ 0x55, then the 3N colour bytes unchanged. Returns the bytes
+// written, AdalightFrameSize(N). An empty row, more than kAdalightMaxLeds LEDs, or a `frame`
+// shorter than that is rejected. The row may overlap `frame`, so a row can be encoded in place.
+[[nodiscard]] std::size_t EncodeAdalightFrame(std::span<const Rgb> leds,
+                                              std::span<std::uint8_t> frame) noexcept;
+
+// The same in either format. kClassic gives exactly the frame above. kAwa writes "Awa", the same
+// count and checksum, the colours, then three check bytes over the 3N colour bytes b_0 ... b_3N-1:
+//   f1 = (sum of b_k) mod 255;
+//   f2 = (sum over k of f1 taken over b_0 ... b_k) mod 255;
+//   fx = (sum of b_k XOR (k mod 256)) mod 255, sent as 0xAA when it comes out as 0x41 ('A').
+// The position k counts from 0 and wraps every 256 bytes, as the receivers check it (some hosts
+// start at 1, or never wrap: their frames are rejected). Returns AdalightFrameSize(N, format).
+// Rejected as above, and for a format that is neither. The row may overlap `frame`.
+[[nodiscard]] std::size_t EncodeAdalightFrame(std::span<const Rgb> leds,
+                                              std::span<std::uint8_t> frame,
+                                              AdalightFormat format) noexcept;
+
+// Reads one classic frame from the front of `frame`: "Ada", the count N - 1 high byte first, the
+// checksum hi ^ lo ^ 0x55, then 3N colour bytes, which are copied to the front of the storage
+// `leds`. Returns N. A wrong letter or checksum, fewer than AdalightFrameSize(N) bytes, or storage
+// shorter than N is rejected. Bytes after the frame are ignored; the storage may overlap `frame`.
+[[nodiscard]] std::size_t DecodeAdalightFrame(std::span<const std::uint8_t> frame,
+                                              std::span<Rgb> leds) noexcept;
+
+// The same in either format: in kAwa the letters are "Awa" and the three check bytes after the
+// colours must match them too. A wrong letter, header checksum or check byte, too few bytes,
+// storage shorter than N, or a format that is neither is rejected.
+[[nodiscard]] std::size_t DecodeAdalightFrame(std::span<const std::uint8_t> frame,
+                                              std::span<Rgb> leds, AdalightFormat format) noexcept;
+
+// Finds Adalight frames in a byte stream that arrives in pieces of any size, as from a serial
+// line: with noise, bit errors, dropped bytes, or a sender that started mid-frame or restarted.
+// A frame starts at the earliest position, at or after the end of the previous frame, where a
+// frame lies; a candidate that fails is given up by its first byte only, and the search goes on
+// from the byte after it, so a failed candidate never hides a real frame that begins inside it.
+// The frames found do not depend on how the stream is cut into pieces. No heap: the colours land
+// in `storage`.
+//   kClassic: a candidate fails on a wrong letter or header checksum. The 3N bytes after a valid
+//     header are that frame's colours, whatever they hold.
+//   kAwa: a candidate fails on a wrong letter, header checksum or check byte, and a header whose
+//     N exceeds the storage is no candidate: size the storage for the largest frame the host
+//     sends. The candidate's colours wait in the storage for its check bytes; when they fail, the
+//     search goes on through the bytes the candidate held, colours included, so a frame cut off by
+//     a restarted sender costs only itself, not the intact frame whose header it swallowed.
+class AdalightReader {
+ public:
+  // `storage` must outlive the reader. In kClassic a frame of more LEDs than it holds keeps its
+  // first storage.size() colours; the rest of its payload is read and dropped. A format that is
+  // neither of the two finds no frames: every byte is skipped.
+  explicit AdalightReader(std::span<Rgb> storage,
+                          AdalightFormat format = AdalightFormat::kClassic) noexcept
+      : storage_(storage), format_(format) {}
+
+  struct Result {
+    std::size_t consumed;       // bytes taken from the front of the input
+    std::size_t led_count;      // N of the frame these bytes completed; 0 when none was
+    std::span<const Rgb> leds;  // its first min(N, storage.size()) colours, valid until next Feed
+  };
+
+  // Takes bytes up to and including the last byte of the next complete frame, or all of them when
+  // none completes; so a caller feeds the rest of its buffer again until nothing is left. In kAwa
+  // a failed candidate can leave more than one complete frame in what the reader holds: Feed hands
+  // them out one at a time, taking no input (`consumed` 0) while it does. An empty input takes
+  // nothing, but still hands out such a frame: one more call with an empty input gets them all.
+  [[nodiscard]] Result Feed(std::span<const std::uint8_t> bytes) noexcept;
+
+  // Forgets any partial header or frame held, counting its bytes as skipped: the next byte starts
+  // a fresh hunt. For a caller that sees a gap on the line (the sender restarted) or reopens the
+  // port.
+  void Reset() noexcept;
+
+  // Bytes given up so far: noise, a sender that started mid-frame, failed candidates, Reset. Each
+  // byte fed is a frame's, skipped, or still held, and only one of these.
+  [[nodiscard]] std::uint64_t SkippedBytes() const noexcept { return skipped_bytes_; }
+  // Frames completed so far that held more LEDs than the storage, and so were cut to it (kClassic
+  // only: in kAwa such a header is no candidate).
+  [[nodiscard]] std::uint64_t TruncatedFrames() const noexcept { return truncated_frames_; }
+
+ private:
+  // kClassic. Each takes from the front of `bytes` and returns how many it took: Hunt up to the
+  // end of the next valid header, TakePayload up to the end of the current frame's colours.
+  std::size_t Hunt(std::span<const std::uint8_t> bytes) noexcept;
+  std::size_t TakePayload(std::span<const std::uint8_t> bytes) noexcept;
+
+  // kAwa. What the reader holds is one run of stream bytes in three places: header_, then
+  // held_size_ bytes of the storage from byte held_from_, then tail_. While a candidate is being
+  // read it starts the run: its header, its colours at the front of the storage, its check bytes.
+  // A run with no header follows a frame found in it, and awaits a Search.
+  Result FeedChecked(std::span<const std::uint8_t> bytes) noexcept;
+  // Searches the held run from its first byte: for the first frame that lies complete in it, which
+  // is moved into place and whose N is returned, the rest of the run kept for the next search;
+  // else for the first position that may still start a frame, which becomes the candidate being
+  // read (returns 0); else gives up the whole run.
+  std::size_t Search() noexcept;
+  // Search's two ways out: the frame whose colours start at held position `colours`, taken; the
+  // candidate at `at`, with the header bytes held for it, made the one being read.
+  void TakeFrame(std::size_t colours, std::size_t led_count) noexcept;
+  void Adopt(std::size_t at, const std::array<std::uint8_t, kAdalightHeaderSize>& header,
+             std::size_t led_count) noexcept;
+  [[nodiscard]] std::uint8_t HeldByte(std::size_t at) const noexcept;
+  // Copies the held bytes [from, from + size) to the front of the storage.
+  void MoveToStorage(std::size_t from, std::size_t size) noexcept;
+  // Whether the held bytes at `colours` are 3N colours followed by their three check bytes.
+  [[nodiscard]] bool ChecksMatch(std::size_t colours, std::size_t led_count) const noexcept;
+  [[nodiscard]] std::uint8_t* StorageBytes() const noexcept {
+    return reinterpret_cast<std::uint8_t*>(storage_.data());
+  }
+
+  std::span<Rgb> storage_;
+  AdalightFormat format_;
+  std::array<std::uint8_t, kAdalightHeaderSize> header_{};
+  std::size_t header_size_ = 0;   // bytes of a candidate header held in header_
+  std::size_t led_count_ = 0;     // N of the frame whose payload is being read
+  std::size_t payload_size_ = 0;  // kClassic: its 3N colour bytes
+  std::size_t payload_left_ = 0;  // of which not yet read; 0 while hunting for a header
+  std::size_t held_from_ = 0;     // kAwa: the held run's bytes in the storage
+  std::size_t held_size_ = 0;
+  std::array<std::uint8_t, kAdalightCheckSize> tail_{};
+  std::size_t tail_size_ = 0;
+  std::uint64_t skipped_bytes_ = 0;  // 64 bits: a busy serial link passes 4 GiB within a day
+  std::uint64_t truncated_frames_ = 0;
+};
+
+}  // namespace ledcolor

@@ -1,0 +1,27 @@
+// The colour of one LED and its text form.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <type_traits>
+
+namespace ledcolor {
+
+// One LED colour. A row of N is exactly 3N bytes, R G B of the first LED first: the byte order an
+// Adalight frame carries, so a row can be copied into a frame in one piece.
+struct Rgb {
+  std::uint8_t r;
+  std::uint8_t g;
+  std::uint8_t b;
+
+  friend constexpr bool operator==(const Rgb&, const Rgb&) noexcept = default;
+};
+static_assert(sizeof(Rgb) == 3 && alignof(Rgb) == 1, "a row of N Rgb must be exactly 3N bytes");
+static_assert(std::is_trivially_copyable_v<Rgb> && std::is_aggregate_v<Rgb>);
+
+// Reads a colour written as exactly six hexadecimal digits, red first ("FF8000").
+// Upper and lower case are equal. Anything else -- a sign, a "0x" or "#" prefix, blanks,
+// another length -- is rejected: returns false and leaves `out` as it was.
+[[nodiscard]] bool ParseHexColor(std::string_view text, Rgb& out) noexcept;
+
+}  // namespace ledcolor

@@ -1,0 +1,144 @@
+// The light: shaping the values the LEDs are driven with.
+//
+// A controller runs these on every frame, in this order: the gamma table (perceptual values into
+// linear duty), the white balance (a ceiling per channel), then the power ceiling that keeps the
+// strip within its supply, taken on the values the LEDs will really be driven with.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "ledcolor/color.h"
+
+namespace ledcolor {
+
+// --- Tables: a map of one byte, such as the gamma curve -----------------------------------------
+
+// A value-to-value map of one byte, applied to every component of a row by ApplyTable.
+using ByteTable = std::array<std::uint8_t, 256>;
+
+namespace detail {
+
+// ln(x) for 0 < x <= 1, in a constant expression: x = m * 2^e with m near 1, and
+// ln(m) = 2 atanh((m - 1) / (m + 1)), whose series gains four decimal digits a term there.
+constexpr double Log(double x) noexcept {
+  constexpr double kLn2 = 0.69314718055994530942;
+  int e = 0;
+  while (x < 0.70710678118654752440) {  // powers of two scale a double exactly
+    x *= 2;
+    --e;
+  }
+  const double s = (x - 1) / (x + 1);
+  const double s2 = s * s;
+  double sum = 0;
+  for (int k = 41; k >= 1; k -= 2) {  // from the smallest term up, for the fewest rounding errors
+    sum = sum * s2 + 1.0 / k;
+  }
+  return 2 * s * sum + e * kLn2;
+}
+
+// e^y for -60 < y <= 0, in a constant expression: y = k ln 2 + r with |r| <= ln 2 / 2, the
+// Taylor series of e^r, then k exact halvings. ln 2 is split so that k * kLn2Hi is exact.
+constexpr double Exp(double y) noexcept {
+  constexpr double kLn2Hi = 6.93147180369123816490e-01;
+  constexpr double kLn2Lo = 1.90821492927058770002e-10;
+  const int k = static_cast<int>(y / (kLn2Hi + kLn2Lo) - 0.5);
+  const double r = (y - k * kLn2Hi) - k * kLn2Lo;
+  double sum = 1;
+  for (int n = 22; n >= 1; --n) {
+    sum = 1 + sum * r / n;
+  }
+  for (int i = 0; i > k; --i) {
+    sum *= 0.5;
+  }
+  return sum;
+}
+
+}  // namespace detail
+
+// The gamma curve as a table: entry v is 255 * (v / 255)^gamma rounded to the nearest integer,
+// halves up, so 0 stays 0 and 255 stays 255 (for gamma 2.2, entry 128 is 56). It maps the
+// perceptual values a host sends to the linear duty an LED needs. A gamma outside [0.1, 10], or
+// NaN, gives std::nullopt. Usable in a constant expression, so that a firmware keeps the table in
+// flash and runs no floating point:
+//   constexpr ledcolor::ByteTable kGamma = *ledcolor::MakeGammaTable(2.2);
+// where a gamma out of range is a build error. Every entry equals what std::pow gives.
+[[nodiscard]] constexpr std::optional<ByteTable> MakeGammaTable(double gamma) noexcept {
+  if (!(gamma >= 0.1 && gamma <= 10)) {  // written so that NaN fails too
+    return std::nullopt;
+  }
+  ByteTable table{};
+  table[255] = 255;
+  for (int v = 1; v < 255; ++v) {
+    const double linear = detail::Exp(gamma * detail::Log(v / 255.0));
+    // Halves up, by definition; std::lround would round them away from zero, and is not constexpr.
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings)
+    table[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(255 * linear + 0.5);
+  }
+  return table;
+}
+
+// Maps every component v of every LED of the row to table[v], in place. Any length, 0 included,
+// and any address; nothing outside the row is touched.
+void ApplyTable(std::span<Rgb> leds, const ByteTable& table) noexcept;
+
+// --- Ceilings: scaling in proportion, v * ceiling / 255 rounded down -----------------------------
+
+// Scales `v` into 0..ceiling in proportion, v * ceiling / 255 rounded down: 255 lands exactly on
+// the ceiling, 0 stays 0, and a ceiling of 255 changes nothing. A scale, not a cut-off:
+// ApplyCeiling(40, 50) is 7, not 40.
+[[nodiscard]] std::uint8_t ApplyCeiling(std::uint8_t v, std::uint8_t ceiling) noexcept;
+
+// Dims the row in place: every component of every LED becomes ApplyCeiling(component, ceiling),
+// exactly. Any length, 0 included, and any address; nothing outside the row is touched.
+// Runs at close to memory speed (no division; SSE2 on x86-64), so a controller can dim each frame.
+void ApplyCeiling(std::span<Rgb> leds, std::uint8_t ceiling) noexcept;
+
+// White balance: scales each channel by a ceiling of its own. Every component becomes exactly
+// ApplyCeiling(component, ceiling.<its channel>) -- v * c / 255 rounded down -- so a channel at
+// 255 is unchanged. In place, any length and address, nothing outside the row touched, at close
+// to memory speed like the single-ceiling form.
+void ApplyCeiling(std::span<Rgb> leds, Rgb ceiling) noexcept;
+
+// --- Power: keeping a strip within its supply ---------------------------------------------------
+
+// The usual linear model of a strip's current: each channel of each LED draws in proportion to
+// its value, its full figure at 255, and every LED draws an idle current besides.
+struct PowerModel {
+  std::uint32_t red_ua;  // one LED's red channel at 255, in microamps
+  std::uint32_t green_ua;
+  std::uint32_t blue_ua;
+  std::uint32_t idle_ua;  // one LED with all three channels at 0
+};
+
+// The domain in which the power functions are exact and cannot overflow: every field of the model
+// up to 1 A, rows up to 2^24 LEDs.
+inline constexpr std::uint32_t kPowerModelMaxUa = 1'000'000;
+inline constexpr std::size_t kPowerMaxLeds = std::size_t{1} << 24;
+
+// A typical 5 V WS2812B-class LED: 16 mA red, 11 mA green, 15 mA blue at full scale, 1 mA idle.
+// A starting point only: measure your own strip (full white on a known number of LEDs, and all
+// LEDs dark) and fill in a PowerModel of its own.
+inline constexpr PowerModel kWs2812bPowerModel{16'000, 11'000, 15'000, 1'000};
+
+// The current the row draws under `model`, exactly, in microamps rounded up:
+// N * idle + the sum over the LEDs of (r * red + g * green + b * blue) / 255. Take it on the values
+// the LEDs are driven with -- after gamma and white balance -- not on the colours a host sent.
+// An empty row draws 0; a row or model outside the domain above gives UINT64_MAX, "this cannot
+// be powered".
+[[nodiscard]] std::uint64_t EstimateCurrent(std::span<const Rgb> leds,
+                                            const PowerModel& model) noexcept;
+
+// The brightest ceiling c (0 to 255) such that the row dimmed by ApplyCeiling(leds, c) draws at
+// most `budget_ua` under `model`: exact, never a microamp over the budget and never a step darker
+// than needed. 255 when the row already fits (an empty row always does). 0 when even c = 0 does
+// not fit (the idle current alone is over budget) or the row or model is outside the domain: the
+// safe answer is always dark. A controller's last step before encoding:
+//   ledcolor::ApplyCeiling(row, ledcolor::CeilingForBudget(row, model, budget_ua));
+[[nodiscard]] std::uint8_t CeilingForBudget(std::span<const Rgb> leds, const PowerModel& model,
+                                            std::uint64_t budget_ua) noexcept;
+
+}  // namespace ledcolor

@@ -1,0 +1,56 @@
+// The strip: the bytes its chips take.
+//
+// The controller's last step: the row, shaped and limited, in the bytes a strip's chips take on
+// their data line. Where they go -- an SPI bus, /dev/spidev* on a Raspberry Pi -- is the caller's.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "ledcolor/color.h"
+
+namespace ledcolor {
+
+// The order in which a strip's chips take the three channels: GRB for WS2812B and SK6812, BGR for
+// APA102 and SK9822, RGB for WS2811 and many others. Wrong order is the usual first-day fault.
+enum class ColorOrder : std::uint8_t { kRgb, kRbg, kGrb, kGbr, kBrg, kBgr };
+
+// The bytes EncodeWs2812Spi writes for `led_count` LEDs, 9N; 0 for 0 LEDs or a count whose size
+// would not fit in std::size_t.
+[[nodiscard]] constexpr std::size_t Ws2812SpiSize(std::size_t led_count) noexcept {
+  return led_count == 0 || led_count > SIZE_MAX / 9 ? 0 : 9 * led_count;
+}
+
+// One-wire WS2812-class chips (WS2812B, SK6812, WS2811 at 800 kHz) driven from an SPI bus clocked
+// at 2.4 MHz: each LED's three channels in `order`, each most significant bit first, each data bit
+// sent as three SPI bits -- 110 for a one, 100 for a zero -- packed most significant first, 9 bytes
+// an LED. Returns Ws2812SpiSize(N). The latch is the caller's: hold the line low for at least
+// 280 us after the last byte (at 2.4 MHz, 84 bytes of zeros, or simply a pause). An empty row, a
+// value that is no ColorOrder, an `out` shorter than the size, or an `out` that overlaps the row
+// is rejected.
+[[nodiscard]] std::size_t EncodeWs2812Spi(std::span<const Rgb> leds, ColorOrder order,
+                                          std::span<std::uint8_t> out) noexcept;
+
+// The bytes EncodeApa102Frame writes for `led_count` LEDs, 8 + 4N + ceil(N / 16); 0 for 0 LEDs or
+// a count whose size would not fit in std::size_t.
+[[nodiscard]] constexpr std::size_t Apa102FrameSize(std::size_t led_count) noexcept {
+  if (led_count == 0 || led_count > (SIZE_MAX - 8) / 4) {
+    return 0;
+  }
+  const std::size_t body = 8 + 4 * led_count;
+  const std::size_t end_clocks = led_count / 16 + (led_count % 16 != 0 ? 1 : 0);
+  return end_clocks > SIZE_MAX - body ? 0 : body + end_clocks;
+}
+
+// Two-wire APA102 / SK9822 chips: a start frame of four 0x00; per LED 0xE0 | brightness and its
+// three channels in `order`; an end frame of 4 + ceil(N / 16) bytes of 0x00 -- the four latch an
+// SK9822, the rest give an APA102 chain the N / 2 extra clock edges it needs to pass the data to
+// its last LED -- so one frame drives either chip. `brightness` is the 5-bit global current, 0 to
+// 31. Returns Apa102FrameSize(N). An empty row, a brightness above 31, a value that is no
+// ColorOrder, an `out` shorter than the size, or an `out` that overlaps the row is rejected.
+[[nodiscard]] std::size_t EncodeApa102Frame(std::span<const Rgb> leds, ColorOrder order,
+                                            std::uint8_t brightness,
+                                            std::span<std::uint8_t> out) noexcept;
+
+}  // namespace ledcolor
