@@ -112,6 +112,10 @@ class AdalightReader {
   // a failed candidate can leave more than one complete frame in what the reader holds: Feed hands
   // them out one at a time, taking no input (`consumed` 0) while it does. An empty input takes
   // nothing, but still hands out such a frame: one more call with an empty input gets them all.
+  // `bytes` may lie in the storage itself (a firmware that reads its serial port into a spare part
+  // of one buffer). A frame's colours are written from the front of the storage, below the bytes
+  // they come from, so nothing not yet read is overwritten when the bytes are fed in the order they
+  // lie, or lie beyond the first 3N bytes of the storage, N the largest count announced in them.
   [[nodiscard]] Result Feed(std::span<const std::uint8_t> bytes) noexcept;
 
   // Forgets any partial header or frame held, counting its bytes as skipped: the next byte starts

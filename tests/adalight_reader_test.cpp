@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -190,6 +191,45 @@ TEST(AdalightReader, FindsFramesThatStartInAFailedCandidate) {
       for (const std::size_t piece : {std::size_t{1}, stream.size()}) {
         EXPECT_TRUE(ledcolor_testing::ReaderAgreesWithScan(
             stream, storage, [&] { return piece; }, AdalightFormat::kAwa));
+      }
+    }
+  }
+}
+
+// A firmware that reads its serial port straight into the reader's own storage: the stream lies in
+// the storage from byte `at` on, and is fed from there in pieces of 7 bytes or whole. Each frame's
+// colours are written from the front of the storage, always below the byte being read, so the
+// reader finds what it finds in a stream apart -- in kAwa also after a candidate cut off by a
+// restart, whose colours it moves.
+TEST(AdalightReader, ReadsBytesThatLieInItsOwnStorage) {
+  std::mt19937 rng(23);
+  for (const AdalightFormat format : {AdalightFormat::kClassic, AdalightFormat::kAwa}) {
+    std::vector<std::uint8_t> stream = {0x00, 'A', 'x'};
+    for (std::uint8_t f = 0; f < 6; ++f) {
+      const std::vector<std::uint8_t> frame = Frame(1 + rng() % 6, f, format);
+      const bool cut_first = f == 2 && format == AdalightFormat::kAwa;
+      stream.insert(stream.end(), frame.begin(), frame.begin() + (cut_first ? 9 : 0));
+      stream.insert(stream.end(), frame.begin(), frame.end());
+    }
+    for (const std::size_t at : {std::size_t{0}, std::size_t{1}, std::size_t{5}}) {
+      for (const std::size_t piece : {std::size_t{7}, stream.size()}) {
+        std::vector<Rgb> storage(stream.size() / 3 + 3);
+        const auto expected = ledcolor_testing::ScanAdalightStream(stream, storage.size(), format);
+        ASSERT_EQ(expected.frames.size(), 6U);
+        auto* bytes = reinterpret_cast<std::uint8_t*>(storage.data()) + at;
+        std::copy(stream.begin(), stream.end(), bytes);
+        ledcolor::AdalightReader reader(storage, format);
+        std::size_t found = 0;
+        for (std::size_t offset = 0; offset < stream.size();) {
+          const auto r = reader.Feed({bytes + offset, std::min(piece, stream.size() - offset)});
+          offset += r.consumed;
+          if (r.led_count != 0) {
+            ASSERT_LT(found, expected.frames.size());
+            const auto& want = expected.frames[found++].colours;
+            EXPECT_EQ(std::memcmp(r.leds.data(), want.data(), want.size()), 0);
+          }
+        }
+        EXPECT_EQ(found, 6U) << "stream at storage byte " << at << ", pieces of " << piece;
       }
     }
   }

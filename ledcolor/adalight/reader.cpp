@@ -83,13 +83,14 @@ std::size_t AdalightReader::Hunt(std::span<const std::uint8_t> bytes) noexcept {
 }
 
 std::size_t AdalightReader::TakePayload(std::span<const std::uint8_t> bytes) noexcept {
-  // Colours go straight from the input to the storage; what does not fit is read past.
+  // Colours go straight from the input to the storage; what does not fit is read past. memmove:
+  // the input may lie in the storage itself.
   const std::size_t take = std::min(payload_left_, bytes.size());
   const std::size_t offset = payload_size_ - payload_left_;
   const std::size_t kept = storage_.size_bytes();
   if (offset < kept) {
-    std::memcpy(reinterpret_cast<std::uint8_t*>(storage_.data()) + offset, bytes.data(),
-                std::min(take, kept - offset));
+    std::memmove(reinterpret_cast<std::uint8_t*>(storage_.data()) + offset, bytes.data(),
+                 std::min(take, kept - offset));
   }
   payload_left_ -= take;
   return take;

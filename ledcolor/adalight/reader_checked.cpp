@@ -58,7 +58,8 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
       header_[header_size_++] = bytes[pos++];
     } else if (held_size_ < 3 * led_count_) {
       const std::size_t take = std::min(3 * led_count_ - held_size_, bytes.size() - pos);
-      std::memcpy(StorageBytes() + held_size_, bytes.data() + pos, take);
+      // memmove: the input may lie in the storage itself.
+      std::memmove(StorageBytes() + held_size_, bytes.data() + pos, take);
       held_size_ += take;
       pos += take;
       continue;
