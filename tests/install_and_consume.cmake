@@ -14,7 +14,9 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --config "${
                         --prefix "${prefix}" COMMAND_ERROR_IS_FATAL ANY)
 
 include(GNUInstallDirs)
-foreach(installed IN ITEMS include/ledcolor/ledcolor.h
+foreach(installed IN ITEMS include/ledcolor/ledcolor.h include/ledcolor/color.h
+                           include/ledcolor/adalight.h include/ledcolor/light.h
+                           include/ledcolor/strip.h
                            ${CMAKE_INSTALL_LIBDIR}/cmake/ledcolor/ledcolorConfig.cmake
                            ${CMAKE_INSTALL_LIBDIR}/cmake/ledcolor/ledcolorConfigVersion.cmake
                            ${CMAKE_INSTALL_LIBDIR}/pkgconfig/ledcolor.pc)
@@ -55,7 +57,7 @@ execute_process(COMMAND "${PKG_CONFIG}" --cflags --libs ledcolor OUTPUT_VARIABLE
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
 separate_arguments(extra_flags UNIX_COMMAND "${CXX_FLAGS} ${LINKER_FLAGS}")
-set(line "${CXX_COMPILER}" -std=c++20 ${extra_flags} "${SOURCE_DIR}/tests/consumer/main.cpp"
+set(line "${CXX_COMPILER}" ${extra_flags} "${SOURCE_DIR}/tests/consumer/main.cpp"
          ${pc_flags} -o "${WORK_DIR}/consumer_pc")
 list(JOIN line " " shown)
 message(STATUS "pkg-config consumer: ${shown}")

@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr std::size_t kLeds = 4;
-constexpr auto kFormat = ledcolor::AdalightFormat::kAwa;
+constexpr std::size_t kLeds = 4;                          // the strip's length
+constexpr auto kFormat = ledcolor::AdalightFormat::kAwa;  // what the host sends
 
 void Print(const char* what, std::span<const std::uint8_t> bytes) {
   std::printf("%s:", what);
@@ -47,6 +47,8 @@ std::size_t MakeWire(std::span<std::uint8_t> wire) {
 // The values the LEDs are driven with, from the colours a host sent.
 void Drive(std::span<const ledcolor::Rgb> received) {
   std::printf("frame of %u LEDs\n", static_cast<unsigned>(received.size()));
+  // The received colours are the reader's, read-only and gone at the next Feed: shaping works on a
+  // copy of its own, in place.
   std::array<ledcolor::Rgb, kLeds> row{};
   std::copy(received.begin(), received.end(), row.begin());
 
@@ -60,7 +62,7 @@ void Drive(std::span<const ledcolor::Rgb> received) {
   // Limit: the brightest ceiling that keeps these LEDs within 30 mA, on the values they are
   // driven with.
   const std::uint8_t ceiling =
-      ledcolor::CeilingForBudget(row, ledcolor::kWs2812bPowerModel, 30'000);
+      ledcolor::CeilingForBudget(row, ledcolor::kWs2812bPowerModel, 30'000);  // microamps
   ledcolor::ApplyCeiling(row, ceiling);
   std::printf("ceiling %u, %u uA\n", static_cast<unsigned>(ceiling),
               static_cast<unsigned>(ledcolor::EstimateCurrent(row, ledcolor::kWs2812bPowerModel)));
@@ -74,6 +76,7 @@ void Drive(std::span<const ledcolor::Rgb> received) {
 }  // namespace
 
 int main() {
+  // The bytes as a serial port would deliver them.
   std::array<std::uint8_t, 64> wire{};
   const std::size_t wire_size = MakeWire(wire);
 
