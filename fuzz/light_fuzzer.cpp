@@ -1,17 +1,21 @@
 // The light functions on fuzzer-chosen input, held to the reference readings: the gamma table
 // against std::pow, ApplyTable and the per-channel ApplyCeiling against their definitions on the
-// row, EstimateCurrent against the sum over the LEDs, and CeilingForBudget to "it fits, and one
-// step brighter does not".
+// row, ToRgbw and ExtractWhite against theirs, EstimateCurrent against the sum over the LEDs, and
+// CeilingForBudget to "it fits, and one step brighter does not" -- on the RGB row, and on the RGBW
+// row ToRgbw makes of it.
 //
-// Input: 1 byte gamma (0.05 + 0.04 * byte, so both ends of [0.1, 10] are crossed); 3 bytes the
-// white point; 4 bytes the model's fields (4000 uA a step, past 1 A at the top); 2 bytes a
-// fraction of the row's full current and 1 signed byte added to it, the budget (0xFFFF: no
-// limit); then the row's bytes.
+// Input: 1 byte gamma (0.05 + 0.04 * byte, so both ends of [0.1, 10] are crossed), also the
+// calibration's gain; 3 bytes the white point, also the calibration's weights and the white
+// balance; 4 bytes the model's fields (4000 uA a step, past 1 A at the top), the white figure
+// from the first and last of them; 2 bytes a fraction of the row's full current and 1 signed byte
+// added to it, the budget (0xFFFF: no limit); then the row's bytes.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -21,28 +25,81 @@
 
 using ledcolor_fuzzing::Check;
 
+namespace {
+
+// Exactly the records on the heap, so that AddressSanitizer sees a step past either end.
+template <typename Led>
+std::span<Led> OnHeap(std::unique_ptr<Led[]>& owner, std::span<const Led> from) {
+  owner.reset(new Led[from.size()]);
+  std::copy(from.begin(), from.end(), owner.get());
+  return {owner.get(), from.size()};
+}
+
+template <typename Led>
+void CheckPower(std::span<const Led> row, const ledcolor::PowerModel& model, unsigned fraction,
+                std::int8_t delta) {
+  const std::uint64_t full = ledcolor_testing::Current(row, model);
+  Check(ledcolor::EstimateCurrent(row, model) == full);
+  const std::uint64_t budget = fraction == 0xFFFF
+                                   ? std::numeric_limits<std::uint64_t>::max()
+                                   : (full >> 16) * fraction + static_cast<std::uint64_t>(delta);
+  const unsigned c = ledcolor::CeilingForBudget(row, model, budget);
+  if (!ledcolor_testing::InPowerDomain<Led>(row.size(), model)) {
+    Check(c == 0);
+    return;
+  }
+  const auto at = [&](unsigned k) { return ledcolor_testing::CurrentAtCeiling(row, model, k); };
+  Check((c == 0 && at(0) > budget) || at(c) <= budget);
+  Check(c == 255 || at(c + 1) > budget);
+}
+
+// The shaping maps on a copy of `row`, each against its definition.
+template <typename Led>
+void CheckShaping(std::span<const Led> row, const std::optional<ledcolor::ByteTable>& table,
+                  Led ceiling) {
+  std::unique_ptr<Led[]> owner;
+  std::span<Led> work = OnHeap(owner, row);
+  std::vector<Led> expected(row.begin(), row.end());
+  if (table) {
+    ledcolor::ApplyTable(work, *table);
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      const auto* in = reinterpret_cast<const std::uint8_t*>(&row[i]);
+      auto* out = reinterpret_cast<std::uint8_t*>(&expected[i]);
+      for (std::size_t c = 0; c < sizeof(Led); ++c) {
+        out[c] = (*table)[in[c]];
+      }
+    }
+    Check(std::equal(expected.begin(), expected.end(), work.begin()));
+    std::copy(row.begin(), row.end(), work.begin());
+    expected.assign(row.begin(), row.end());
+  }
+  ledcolor::ApplyCeiling(work, ceiling);
+  ledcolor_testing::DimRow(expected, ceiling);
+  Check(std::equal(expected.begin(), expected.end(), work.begin()));
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 11) {
     return -1;
   }
   using ledcolor::Rgb;
+  using ledcolor::Rgbw;
   const double gamma = 0.05 + 0.04 * data[0];
   const Rgb white_point{data[1], data[2], data[3]};
   const ledcolor::PowerModel model{4000U * data[4], 4000U * data[5], 4000U * data[6],
-                                   4000U * data[7]};
+                                   4000U * data[7], 4000U * (data[4] ^ data[7])};
   const unsigned fraction = data[8] | unsigned{data[9]} << 8;
   const auto delta = static_cast<std::int8_t>(data[10]);
 
-  // Exactly the row's records on the heap, so that AddressSanitizer sees a step past either end.
   const std::size_t leds = (size - 11) / 3;
-  const std::unique_ptr<Rgb[]> row(new Rgb[leds]);
-  const std::span<Rgb> original(row.get(), leds);
+  std::vector<Rgb> bytes(leds);
   for (std::size_t i = 0; i < leds; ++i) {
-    original[i] = {data[11 + 3 * i], data[12 + 3 * i], data[13 + 3 * i]};
+    bytes[i] = {data[11 + 3 * i], data[12 + 3 * i], data[13 + 3 * i]};
   }
-  const std::unique_ptr<Rgb[]> copy(new Rgb[leds]);
-  const std::span<Rgb> work(copy.get(), leds);
-  const auto reset = [&] { std::copy(original.begin(), original.end(), work.begin()); };
+  std::unique_ptr<Rgb[]> row_owner;
+  const std::span<const Rgb> row = OnHeap<Rgb>(row_owner, bytes);
 
   const std::optional<ledcolor::ByteTable> table = ledcolor::MakeGammaTable(gamma);
   Check(table.has_value() == (gamma >= 0.1 && gamma <= 10));
@@ -50,34 +107,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (unsigned v = 0; v <= 255; ++v) {
       Check((*table)[v] == ledcolor_testing::GammaEntry(v, gamma));
     }
-    reset();
-    ledcolor::ApplyTable(work, *table);
-    for (std::size_t i = 0; i < leds; ++i) {
-      const Rgb& o = original[i];
-      Check(work[i] == Rgb{(*table)[o.r], (*table)[o.g], (*table)[o.b]});
-    }
   }
+  CheckShaping(row, table, white_point);
 
-  reset();
-  ledcolor::ApplyCeiling(work, white_point);
-  std::vector<Rgb> dimmed(original.begin(), original.end());
-  ledcolor_testing::DimRow(dimmed, white_point);
-  Check(std::equal(dimmed.begin(), dimmed.end(), work.begin()));
-
-  const std::uint64_t full = ledcolor_testing::Current(original, model);
-  Check(ledcolor::EstimateCurrent(original, model) == full);
-  const std::uint64_t budget = fraction == 0xFFFF
-                                   ? std::numeric_limits<std::uint64_t>::max()
-                                   : (full >> 16) * fraction + static_cast<std::uint64_t>(delta);
-  const unsigned c = ledcolor::CeilingForBudget(original, model, budget);
-  if (!ledcolor_testing::InPowerDomain(leds, model)) {
-    Check(c == 0);
-    return 0;
+  // The RGBW row, made both ways; an output that does not fit is rejected and left alone.
+  const ledcolor::WhiteCalibration calibration{data[0], data[1], data[2], data[3]};
+  std::unique_ptr<Rgbw[]> rgbw_owner(new Rgbw[leds]);
+  const std::span<Rgbw> rgbw(rgbw_owner.get(), leds);
+  const Rgbw kUntouched{1, 2, 3, 4};
+  std::fill(rgbw.begin(), rgbw.end(), kUntouched);
+  const bool white_ok = white_point != Rgb{0, 0, 0};
+  Check(ledcolor::ExtractWhite(row, white_point, rgbw) == (white_ok ? leds : 0));
+  for (std::size_t i = 0; i < leds; ++i) {
+    Check(rgbw[i] ==
+          (white_ok ? ledcolor_testing::ExtractedRgbw(row[i], white_point) : kUntouched));
   }
-  const auto at = [&](unsigned k) {
-    return ledcolor_testing::CurrentAtCeiling(original, model, k);
-  };
-  Check((c == 0 && at(0) > budget) || at(c) <= budget);
-  Check(c == 255 || at(c + 1) > budget);
+  Check(ledcolor::ToRgbw(row, calibration, rgbw.first(leds == 0 ? 0 : leds - 1)) == 0);
+  Check(ledcolor::ToRgbw(row, calibration, rgbw) == leds);
+  for (std::size_t i = 0; i < leds; ++i) {
+    Check(rgbw[i] == ledcolor_testing::CalibratedRgbw(row[i], calibration));
+  }
+  CheckShaping<Rgbw>(rgbw, table, {data[1], data[2], data[3], data[0]});
+
+  CheckPower(row, model, fraction, delta);
+  CheckPower<Rgbw>(rgbw, model, fraction, delta);
   return 0;
 }

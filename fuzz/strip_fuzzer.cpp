@@ -1,15 +1,18 @@
-// The strip encoders on fuzzer-chosen rows, orders (valid or not), brightnesses and output sizes,
-// held to the bit-by-bit reference: the result is the frame's size and its bytes are the
-// reference's, or it is 0 and nothing is written; nothing is ever written past the size.
+// The strip encoders on fuzzer-chosen rows, orders and white positions (valid or not),
+// brightnesses and output sizes, held to the bit-by-bit reference: the result is the frame's size
+// and its bytes are the reference's, or it is 0 and nothing is written; nothing is ever written
+// past the size. The same bytes are read as an RGB row and as an RGBW row.
 //
-// Input: 1 byte order (values 6 and up are no ColorOrder), 1 byte brightness, 1 signed byte offset
-// of the output's size from the frame's, then the row's bytes.
+// Input: 1 byte order (values 6 and up are no ColorOrder), 1 byte brightness whose top three bits
+// are also the white position (4 and up are none), 1 signed byte offset of the output's size from
+// the frame's, then the row's bytes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "check.h"
@@ -66,5 +69,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       },
       ledcolor_testing::Apa102Bytes(input, name, brightness & 31U),
       known_order && leds > 0 && brightness <= 31, offset);
+  CheckEncoder(
+      [&](std::span<std::uint8_t> out) { return ledcolor::EncodeWs2812Bytes(input, order, out); },
+      ledcolor_testing::ChipBytes(input, name), known_order && leds > 0, offset);
+
+  const std::size_t rgbw_leds = (size - 3) / 4;
+  const std::unique_ptr<ledcolor::Rgbw[]> rgbw_row(new ledcolor::Rgbw[rgbw_leds]);
+  for (std::size_t i = 0; i < rgbw_leds; ++i) {
+    rgbw_row[i] = {data[3 + 4 * i], data[4 + 4 * i], data[5 + 4 * i], data[6 + 4 * i]};
+  }
+  const std::span<const ledcolor::Rgbw> rgbw(rgbw_row.get(), rgbw_leds);
+  const unsigned position = brightness >> 5;
+  const auto white = static_cast<ledcolor::WhitePosition>(position);
+  const bool valid = known_order && position < 4 && rgbw_leds > 0;
+  const std::string rgbw_name = ledcolor_testing::RgbwOrder(name, position % 4);
+  CheckEncoder(
+      [&](std::span<std::uint8_t> out) {
+        return ledcolor::EncodeWs2812Spi(rgbw, order, white, out);
+      },
+      ledcolor_testing::Ws2812SpiBytes(rgbw, rgbw_name), valid, offset);
+  CheckEncoder(
+      [&](std::span<std::uint8_t> out) {
+        return ledcolor::EncodeWs2812Bytes(rgbw, order, white, out);
+      },
+      ledcolor_testing::ChipBytes(rgbw, rgbw_name), valid, offset);
   return 0;
 }

@@ -1,4 +1,4 @@
-// The colour of one LED and its text form.
+// The colour of one LED, with or without a white channel, and its text form.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,19 @@ struct Rgb {
 };
 static_assert(sizeof(Rgb) == 3 && alignof(Rgb) == 1, "a row of N Rgb must be exactly 3N bytes");
 static_assert(std::is_trivially_copyable_v<Rgb> && std::is_aggregate_v<Rgb>);
+
+// One LED colour of a four-channel strip (SK6812 RGBW and its kin): red, green, blue and the white
+// LED's own channel. A row of N is exactly 4N bytes, R G B W of the first LED first.
+struct Rgbw {
+  std::uint8_t r;
+  std::uint8_t g;
+  std::uint8_t b;
+  std::uint8_t w;
+
+  friend constexpr bool operator==(const Rgbw&, const Rgbw&) noexcept = default;
+};
+static_assert(sizeof(Rgbw) == 4 && alignof(Rgbw) == 1, "a row of N Rgbw must be exactly 4N bytes");
+static_assert(std::is_trivially_copyable_v<Rgbw> && std::is_aggregate_v<Rgbw>);
 
 // Reads a colour written as exactly six hexadecimal digits, red first ("FF8000").
 // Upper and lower case are equal. Anything else -- a sign, a "0x" or "#" prefix, blanks,

@@ -1,8 +1,9 @@
 // The light: shaping the values the LEDs are driven with.
 //
 // A controller runs these on every frame, in this order: the gamma table (perceptual values into
-// linear duty), the white balance (a ceiling per channel), then the power ceiling that keeps the
-// strip within its supply, taken on the values the LEDs will really be driven with.
+// linear duty); for an RGBW strip, the white channel taken from the colours; the white balance (a
+// ceiling per channel); then the power ceiling that keeps the strip within its supply, taken on
+// the values the LEDs will really be driven with. Each works on RGB rows and on RGBW rows alike.
 #pragma once
 
 #include <array>
@@ -84,6 +85,45 @@ constexpr double Exp(double y) noexcept {
 // Maps every component v of every LED of the row to table[v], in place. Any length, 0 included,
 // and any address; nothing outside the row is touched.
 void ApplyTable(std::span<Rgb> leds, const ByteTable& table) noexcept;
+// The same on all four channels of an RGBW row, the white one included.
+void ApplyTable(std::span<Rgbw> leds, const ByteTable& table) noexcept;
+
+// --- White: an RGB row onto an RGBW strip --------------------------------------------------------
+//
+// Both conversions below are integer and exact, with L_k(x) = k * x / 255 rounded to the nearest
+// integer, halves up: (k * x + 127) / 255 in integers. Both return N, and reject (0, nothing
+// written) an empty row, an `out` shorter than it, or an `out` that overlaps it.
+
+// How the white LED mixes in, as high-speed hosts calibrate it: `gain` scales the white channel's
+// output; `red`, `green`, `blue` weigh how much of each colour the white takes over. Hosts send
+// these four with every calibrated frame; kDefaultWhiteCalibration is what receivers use when the
+// host sends none.
+struct WhiteCalibration {
+  std::uint8_t gain;
+  std::uint8_t red;
+  std::uint8_t green;
+  std::uint8_t blue;
+
+  friend constexpr bool operator==(const WhiteCalibration&,
+                                   const WhiteCalibration&) noexcept = default;
+};
+inline constexpr WhiteCalibration kDefaultWhiteCalibration{255, 160, 160, 160};
+
+// The receivers' rule for a host's white calibration, bit for bit, so that a calibration tuned on
+// the host looks the same here: w = min(L_red(r), L_green(g), L_blue(b)), and each LED becomes
+// (r - L_red(w), g - L_green(w), b - L_blue(w), L_gain(w)). With the default calibration,
+// (200, 150, 100) becomes (160, 110, 60, 63).
+[[nodiscard]] std::size_t ToRgbw(std::span<const Rgb> in, const WhiteCalibration& calibration,
+                                 std::span<Rgbw> out) noexcept;
+
+// Colour-preserving white: `white` is the white LED's own colour measured in the strip's RGB (full
+// white on W alone looks like the RGB channels at `white`). w is the largest value 0..255 with
+// L_white.c(w) <= c for each channel c, and each LED becomes (r - L_white.r(w), g - L_white.g(w),
+// b - L_white.b(w), w): its RGB plus the white LED's share is exactly the colour that came in,
+// and the white LED carries as much of it as it can. A channel of `white` at 0 sets no limit; a
+// `white` of (0, 0, 0) is rejected. Work in linear duty (after the gamma table), where light adds.
+[[nodiscard]] std::size_t ExtractWhite(std::span<const Rgb> in, Rgb white,
+                                       std::span<Rgbw> out) noexcept;
 
 // --- Ceilings: scaling in proportion, v * ceiling / 255 rounded down -----------------------------
 
@@ -96,26 +136,32 @@ void ApplyTable(std::span<Rgb> leds, const ByteTable& table) noexcept;
 // exactly. Any length, 0 included, and any address; nothing outside the row is touched.
 // Runs at close to memory speed (no division; SSE2 on x86-64), so a controller can dim each frame.
 void ApplyCeiling(std::span<Rgb> leds, std::uint8_t ceiling) noexcept;
+// The same on all four channels of an RGBW row.
+void ApplyCeiling(std::span<Rgbw> leds, std::uint8_t ceiling) noexcept;
 
 // White balance: scales each channel by a ceiling of its own. Every component becomes exactly
 // ApplyCeiling(component, ceiling.<its channel>) -- v * c / 255 rounded down -- so a channel at
 // 255 is unchanged. In place, any length and address, nothing outside the row touched, at close
 // to memory speed like the single-ceiling form.
 void ApplyCeiling(std::span<Rgb> leds, Rgb ceiling) noexcept;
+// The same on an RGBW row, with a ceiling for the white channel too.
+void ApplyCeiling(std::span<Rgbw> leds, Rgbw ceiling) noexcept;
 
 // --- Power: keeping a strip within its supply ---------------------------------------------------
 
 // The usual linear model of a strip's current: each channel of each LED draws in proportion to
-// its value, its full figure at 255, and every LED draws an idle current besides.
+// its value, its full figure at 255, and every LED draws an idle current besides. The white
+// channel comes last, so that every {red, green, blue, idle} written before it keeps its meaning.
 struct PowerModel {
   std::uint32_t red_ua;  // one LED's red channel at 255, in microamps
   std::uint32_t green_ua;
   std::uint32_t blue_ua;
-  std::uint32_t idle_ua;  // one LED with all three channels at 0
+  std::uint32_t idle_ua;       // one LED with every channel at 0
+  std::uint32_t white_ua = 0;  // one LED's white channel at 255 (RGBW rows only)
 };
 
 // The domain in which the power functions are exact and cannot overflow: every field of the model
-// up to 1 A, rows up to 2^24 LEDs.
+// up to 1 A (white_ua too, for RGBW rows), rows up to 2^24 LEDs.
 inline constexpr std::uint32_t kPowerModelMaxUa = 1'000'000;
 inline constexpr std::size_t kPowerMaxLeds = std::size_t{1} << 24;
 
@@ -131,6 +177,9 @@ inline constexpr PowerModel kWs2812bPowerModel{16'000, 11'000, 15'000, 1'000};
 // be powered".
 [[nodiscard]] std::uint64_t EstimateCurrent(std::span<const Rgb> leds,
                                             const PowerModel& model) noexcept;
+// The same for an RGBW row, with w * white added to each LED's sum. (RGB rows ignore white_ua.)
+[[nodiscard]] std::uint64_t EstimateCurrent(std::span<const Rgbw> leds,
+                                            const PowerModel& model) noexcept;
 
 // The brightest ceiling c (0 to 255) such that the row dimmed by ApplyCeiling(leds, c) draws at
 // most `budget_ua` under `model`: exact, never a microamp over the budget and never a step darker
@@ -139,6 +188,9 @@ inline constexpr PowerModel kWs2812bPowerModel{16'000, 11'000, 15'000, 1'000};
 // safe answer is always dark. A controller's last step before encoding:
 //   ledcolor::ApplyCeiling(row, ledcolor::CeilingForBudget(row, model, budget_ua));
 [[nodiscard]] std::uint8_t CeilingForBudget(std::span<const Rgb> leds, const PowerModel& model,
+                                            std::uint64_t budget_ua) noexcept;
+// The same for an RGBW row, dimmed on all four channels.
+[[nodiscard]] std::uint8_t CeilingForBudget(std::span<const Rgbw> leds, const PowerModel& model,
                                             std::uint64_t budget_ua) noexcept;
 
 }  // namespace ledcolor

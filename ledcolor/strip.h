@@ -16,10 +16,20 @@ namespace ledcolor {
 // APA102 and SK9822, RGB for WS2811 and many others. Wrong order is the usual first-day fault.
 enum class ColorOrder : std::uint8_t { kRgb, kRbg, kGrb, kGbr, kBrg, kBgr };
 
-// The bytes EncodeWs2812Spi writes for `led_count` LEDs, 9N; 0 for 0 LEDs or a count whose size
-// would not fit in std::size_t.
-[[nodiscard]] constexpr std::size_t Ws2812SpiSize(std::size_t led_count) noexcept {
-  return led_count == 0 || led_count > SIZE_MAX / 9 ? 0 : 9 * led_count;
+// Where a four-channel chip takes the white byte among its four: SK6812 RGBW takes G R B W, which
+// is kGrb with kLast. The three colours keep their ColorOrder around it.
+enum class WhitePosition : std::uint8_t { kFirst, kSecond, kThird, kLast };
+
+// The bytes EncodeWs2812Spi writes for `led_count` LEDs of `channels` each: 9N for 3 (RGB), 12N
+// for 4 (RGBW); 0 for 0 LEDs, any other channel count, or a size that would not fit in
+// std::size_t.
+[[nodiscard]] constexpr std::size_t Ws2812SpiSize(std::size_t led_count,
+                                                  std::size_t channels = 3) noexcept {
+  if (channels != 3 && channels != 4) {
+    return 0;
+  }
+  const std::size_t per_led = 3 * channels;
+  return led_count == 0 || led_count > SIZE_MAX / per_led ? 0 : per_led * led_count;
 }
 
 // One-wire WS2812-class chips (WS2812B, SK6812, WS2811 at 800 kHz) driven from an SPI bus clocked
@@ -31,6 +41,28 @@ enum class ColorOrder : std::uint8_t { kRgb, kRbg, kGrb, kGbr, kBrg, kBgr };
 // is rejected.
 [[nodiscard]] std::size_t EncodeWs2812Spi(std::span<const Rgb> leds, ColorOrder order,
                                           std::span<std::uint8_t> out) noexcept;
+
+// The same for four-channel chips (SK6812 RGBW): each LED's three colours in `order` with its white
+// at `white`, 12 bytes an LED. Returns Ws2812SpiSize(N, 4). Rejected as above, and for a value that
+// is no WhitePosition.
+[[nodiscard]] std::size_t EncodeWs2812Spi(std::span<const Rgbw> leds, ColorOrder order,
+                                          WhitePosition white,
+                                          std::span<std::uint8_t> out) noexcept;
+
+// The bytes before that spreading: each LED's channels in the chips' order, 3N bytes, for drivers
+// that make the waveform themselves (RP2040 PIO, ESP32 RMT or I2S, DMA-driven PWM, bit-banging).
+// Returns 3N. `out` may be the row's own bytes, exactly, so that a firmware short of memory
+// reorders in place; any other overlap, an empty row, a value that is no ColorOrder, or an `out`
+// shorter than 3N is rejected.
+[[nodiscard]] std::size_t EncodeWs2812Bytes(std::span<const Rgb> leds, ColorOrder order,
+                                            std::span<std::uint8_t> out) noexcept;
+
+// The same for four-channel chips: 4N bytes, the white at `white` (RGBW 11 22 33 44 with kGrb and
+// kLast gives 22 11 33 44). Returns 4N; rejected as above, and for a value that is no
+// WhitePosition.
+[[nodiscard]] std::size_t EncodeWs2812Bytes(std::span<const Rgbw> leds, ColorOrder order,
+                                            WhitePosition white,
+                                            std::span<std::uint8_t> out) noexcept;
 
 // The bytes EncodeApa102Frame writes for `led_count` LEDs, 8 + 4N + ceil(N / 16); 0 for 0 LEDs or
 // a count whose size would not fit in std::size_t.

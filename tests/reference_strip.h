@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,14 +17,37 @@ namespace ledcolor_testing {
 // The orders by name, in the order of ColorOrder's enumerators.
 inline constexpr std::string_view kOrderNames[] = {"RGB", "RBG", "GRB", "GBR", "BRG", "BGR"};
 
+// An RGBW order: the colours' letters with a W at the WhitePosition `white` (0 to 3).
+inline std::string RgbwOrder(std::string_view colours, unsigned white) {
+  std::string order(colours);
+  order.insert(white, "W");
+  return order;
+}
+
 inline std::uint8_t ChannelByLetter(const ledcolor::Rgb& led, char letter) {
   return letter == 'R' ? led.r : letter == 'G' ? led.g : led.b;
 }
 
-inline std::vector<std::uint8_t> Ws2812SpiBytes(std::span<const ledcolor::Rgb> row,
-                                                std::string_view order) {
+inline std::uint8_t ChannelByLetter(const ledcolor::Rgbw& led, char letter) {
+  return letter == 'W' ? led.w : letter == 'R' ? led.r : letter == 'G' ? led.g : led.b;
+}
+
+// The chips' bytes before any waveform: each LED's channels in the order's letters.
+template <typename Led>
+std::vector<std::uint8_t> ChipBytes(std::span<const Led> row, std::string_view order) {
+  std::vector<std::uint8_t> bytes;
+  for (const Led& led : row) {
+    for (const char letter : order) {
+      bytes.push_back(ChannelByLetter(led, letter));
+    }
+  }
+  return bytes;
+}
+
+template <typename Led>
+std::vector<std::uint8_t> Ws2812SpiBytes(std::span<const Led> row, std::string_view order) {
   std::vector<bool> line;
-  for (const ledcolor::Rgb& led : row) {
+  for (const Led& led : row) {
     for (const char letter : order) {
       for (int bit = 7; bit >= 0; --bit) {
         const bool one = ((ChannelByLetter(led, letter) >> bit) & 1) != 0;

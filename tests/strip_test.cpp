@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "ledcolor/ledcolor.h"
@@ -11,6 +13,7 @@ namespace {
 
 using ledcolor::ColorOrder;
 using ledcolor::Rgb;
+using ledcolor::Rgbw;
 
 // Random rows of 1 to 300 LEDs in every order and, for APA102, at every brightness, into buffers
 // with guard bytes behind the size: each frame is the bit-by-bit reference's, and nothing past it
@@ -27,7 +30,8 @@ TEST(StripEncoders, MatchTheBitByBitReferenceInEveryOrder) {
     for (std::uint8_t order = 0; order < 6; ++order) {
       const auto name = ledcolor_testing::kOrderNames[order];
       SCOPED_TRACE(testing::Message() << row.size() << " LEDs in " << name);
-      std::vector<std::uint8_t> expected = ledcolor_testing::Ws2812SpiBytes(row, name);
+      std::vector<std::uint8_t> expected =
+          ledcolor_testing::Ws2812SpiBytes(std::span<const Rgb>(row), name);
       std::vector<std::uint8_t> out(expected.size() + 8, kGuard);
       ASSERT_EQ(ledcolor::EncodeWs2812Spi(row, static_cast<ColorOrder>(order), out),
                 expected.size());
@@ -46,6 +50,62 @@ TEST(StripEncoders, MatchTheBitByBitReferenceInEveryOrder) {
   }
 }
 
+// The same for the chips' bytes before spreading, RGB and RGBW, and RGBW over SPI, in every order
+// and white position: into buffers with guard bytes behind, and in place over the row itself.
+TEST(StripEncoders, RgbwAndChipBytesMatchTheReferenceInEveryOrder) {
+  std::mt19937 rng(24);
+  constexpr std::uint8_t kGuard = 0xA5;
+  const auto expect_written = [&](std::size_t written, std::vector<std::uint8_t> expected,
+                                  const std::vector<std::uint8_t>& out) {
+    ASSERT_EQ(written, expected.size());
+    expected.resize(out.size(), kGuard);
+    EXPECT_EQ(out, expected);
+  };
+  for (unsigned trial = 0; trial < 48; ++trial) {
+    const std::size_t leds = 1 + (trial < 34 ? trial : rng() % 300);
+    std::vector<Rgbw> rgbw(leds);
+    std::vector<Rgb> rgb(leds);
+    for (std::size_t i = 0; i < leds; ++i) {
+      const auto v = [&] { return static_cast<std::uint8_t>(rng()); };
+      rgbw[i] = {v(), v(), v(), v()};
+      rgb[i] = {rgbw[i].r, rgbw[i].g, rgbw[i].b};
+    }
+    for (std::uint8_t order = 0; order < 6; ++order) {
+      const auto colours = ledcolor_testing::kOrderNames[order];
+      const auto chip_order = static_cast<ColorOrder>(order);
+      SCOPED_TRACE(testing::Message() << leds << " LEDs in " << colours);
+      std::vector<std::uint8_t> out(3 * leds + 8, kGuard);
+      std::vector<std::uint8_t> expected = ledcolor_testing::ChipBytes<Rgb>(rgb, colours);
+      expect_written(ledcolor::EncodeWs2812Bytes(rgb, chip_order, out), expected, out);
+      std::vector<Rgb> in_place = rgb;
+      ASSERT_EQ(ledcolor::EncodeWs2812Bytes(
+                    in_place, chip_order,
+                    std::span(reinterpret_cast<std::uint8_t*>(in_place.data()), 3 * leds)),
+                3 * leds);
+      EXPECT_EQ(std::memcmp(in_place.data(), expected.data(), 3 * leds), 0);
+
+      for (unsigned white = 0; white < 4; ++white) {
+        const std::string name = ledcolor_testing::RgbwOrder(colours, white);
+        const auto position = static_cast<ledcolor::WhitePosition>(white);
+        SCOPED_TRACE(name);
+        expected = ledcolor_testing::ChipBytes<Rgbw>(rgbw, name);
+        out.assign(4 * leds + 8, kGuard);
+        expect_written(ledcolor::EncodeWs2812Bytes(rgbw, chip_order, position, out), expected, out);
+        std::vector<Rgbw> rgbw_in_place = rgbw;
+        ASSERT_EQ(ledcolor::EncodeWs2812Bytes(
+                      rgbw_in_place, chip_order, position,
+                      std::span(reinterpret_cast<std::uint8_t*>(rgbw_in_place.data()), 4 * leds)),
+                  4 * leds);
+        EXPECT_EQ(std::memcmp(rgbw_in_place.data(), expected.data(), 4 * leds), 0);
+
+        expected = ledcolor_testing::Ws2812SpiBytes<Rgbw>(rgbw, name);
+        out.assign(12 * leds + 8, kGuard);
+        expect_written(ledcolor::EncodeWs2812Spi(rgbw, chip_order, position, out), expected, out);
+      }
+    }
+  }
+}
+
 TEST(StripEncoders, KnownFrames) {
   const std::vector<Rgb> led{{0x80, 0x01, 0xFF}};
   std::vector<std::uint8_t> out(9);  // exactly the size is enough, for either
@@ -55,6 +115,15 @@ TEST(StripEncoders, KnownFrames) {
   ASSERT_EQ(ledcolor::EncodeApa102Frame(led, ColorOrder::kBgr, 31, out), 13U);
   EXPECT_EQ(out, (std::vector<std::uint8_t>{0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x01, 0x80, 0x00,
                                             0x00, 0x00, 0x00, 0x00}));
+  const std::vector<Rgbw> rgbw{{0x11, 0x22, 0x33, 0x44}};
+  out.resize(4);
+  ASSERT_EQ(
+      ledcolor::EncodeWs2812Bytes(rgbw, ColorOrder::kGrb, ledcolor::WhitePosition::kLast, out), 4U);
+  EXPECT_EQ(out, (std::vector<std::uint8_t>{0x22, 0x11, 0x33, 0x44}));
+  ASSERT_EQ(
+      ledcolor::EncodeWs2812Bytes(rgbw, ColorOrder::kRgb, ledcolor::WhitePosition::kFirst, out),
+      4U);
+  EXPECT_EQ(out, (std::vector<std::uint8_t>{0x44, 0x11, 0x22, 0x33}));
 }
 
 // An empty row, a brightness above 31, an order that is no ColorOrder, an `out` one byte short, or
@@ -86,6 +155,26 @@ TEST(StripEncoders, RejectWithoutWriting) {
   EXPECT_EQ(apa(row, ColorOrder::kBgr, 31, out.first(8 + 4 * 16)), 0U);
   EXPECT_EQ(apa(inside, ColorOrder::kBgr, 31, out), 0U);
   EXPECT_EQ(apa(at_start, ColorOrder::kBgr, 31, out.subspan(47)), 0U);
+  // The chips' bytes: an empty row, no order or position, one byte short, or an overlap that is
+  // not the row's own bytes exactly.
+  const std::vector<Rgbw> rgbw(16, Rgbw{1, 2, 3, 4});
+  const auto white = ledcolor::WhitePosition::kLast;
+  const auto bad_white = static_cast<ledcolor::WhitePosition>(4);
+  EXPECT_EQ(ledcolor::EncodeWs2812Bytes(std::span<const Rgb>{}, ColorOrder::kGrb, out), 0U);
+  EXPECT_EQ(ledcolor::EncodeWs2812Bytes(row, bad_order, out), 0U);
+  EXPECT_EQ(ledcolor::EncodeWs2812Bytes(row, ColorOrder::kGrb, out.first(47)), 0U);
+  EXPECT_EQ(ledcolor::EncodeWs2812Bytes(at_start, ColorOrder::kGrb, out.subspan(3)), 0U);
+  EXPECT_EQ(ledcolor::EncodeWs2812Bytes(inside, ColorOrder::kGrb, out.subspan(299)), 0U);
+  EXPECT_EQ(ledcolor::EncodeWs2812Bytes(std::span<const Rgbw>{}, ColorOrder::kGrb, white, out), 0U);
+  EXPECT_EQ(ledcolor::EncodeWs2812Bytes(rgbw, ColorOrder::kGrb, bad_white, out), 0U);
+  EXPECT_EQ(ledcolor::EncodeWs2812Bytes(rgbw, bad_order, white, out), 0U);
+  EXPECT_EQ(ledcolor::EncodeWs2812Bytes(rgbw, ColorOrder::kGrb, white, out.first(63)), 0U);
+  const std::span<const Rgbw> rgbw_at_start(reinterpret_cast<const Rgbw*>(buffer.data()), 16);
+  EXPECT_EQ(ledcolor::EncodeWs2812Bytes(rgbw_at_start, ColorOrder::kGrb, white, out.subspan(4)),
+            0U);
+  EXPECT_EQ(ledcolor::EncodeWs2812Spi(rgbw, ColorOrder::kGrb, bad_white, out), 0U);
+  EXPECT_EQ(ledcolor::EncodeWs2812Spi(rgbw, ColorOrder::kGrb, white, out.first(12 * 16 - 1)), 0U);
+  EXPECT_EQ(ledcolor::EncodeWs2812Spi(rgbw_at_start, ColorOrder::kGrb, white, out.subspan(63)), 0U);
   EXPECT_EQ(buffer, untouched);
   // Right beside the row is not overlapping.
   EXPECT_EQ(ws(at_start, ColorOrder::kGrb, out.subspan(48)), 9U * 16);
@@ -96,6 +185,10 @@ TEST(StripEncoders, SizesRefuseCountsThatDoNotFit) {
   static_assert(ledcolor::Ws2812SpiSize(0) == 0 && ledcolor::Ws2812SpiSize(1) == 9);
   static_assert(ledcolor::Ws2812SpiSize(SIZE_MAX / 9) == SIZE_MAX / 9 * 9);
   static_assert(ledcolor::Ws2812SpiSize(SIZE_MAX / 9 + 1) == 0);
+  static_assert(ledcolor::Ws2812SpiSize(1, 4) == 12 && ledcolor::Ws2812SpiSize(1, 5) == 0);
+  static_assert(ledcolor::Ws2812SpiSize(2, 3) == 18 && ledcolor::Ws2812SpiSize(1, 2) == 0);
+  static_assert(ledcolor::Ws2812SpiSize(SIZE_MAX / 12, 4) == SIZE_MAX / 12 * 12);
+  static_assert(ledcolor::Ws2812SpiSize(SIZE_MAX / 12 + 1, 4) == 0);
   static_assert(ledcolor::Apa102FrameSize(0) == 0 && ledcolor::Apa102FrameSize(1) == 13);
   static_assert(ledcolor::Apa102FrameSize(16) == 8 + 64 + 1);
   static_assert(ledcolor::Apa102FrameSize(17) == 8 + 68 + 2);

@@ -1,19 +1,18 @@
-// Whether a row and an output buffer share any byte, for the encoders that must know. Internal:
-// not installed.
+// Whether two buffers share any byte, for the functions that must know. Internal: not installed.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <span>
 
-#include "ledcolor/color.h"
-
 namespace ledcolor::internal {
 
-inline bool Overlap(std::span<const Rgb> leds, std::span<const std::uint8_t> out) noexcept {
-  const auto* row = reinterpret_cast<const std::uint8_t*>(leds.data());
+template <typename A, typename B>
+bool Overlap(std::span<A> a, std::span<B> b) noexcept {
+  const auto* a_bytes = reinterpret_cast<const std::uint8_t*>(a.data());
+  const auto* b_bytes = reinterpret_cast<const std::uint8_t*>(b.data());
   const std::less<> before;  // a total order on pointers, even into unrelated arrays
-  return before(row, out.data() + out.size()) && before(out.data(), row + leds.size_bytes());
+  return before(a_bytes, b_bytes + b.size_bytes()) && before(b_bytes, a_bytes + a.size_bytes());
 }
 
 }  // namespace ledcolor::internal

@@ -1,4 +1,3 @@
-#include <cstddef>
 #include <cstdint>
 
 #include "ledcolor/light.h"
@@ -6,35 +5,10 @@
 
 namespace ledcolor {
 
-using brightness::CeilingMultiplier;
-using brightness::Scale;
-
 void ApplyCeiling(std::span<Rgb> leds, std::uint8_t ceiling) noexcept {
-  if (ceiling == 255) {
-    return;
-  }
-  const std::uint32_t multiplier = CeilingMultiplier(ceiling);
   // Rgb is three bytes with no padding, and each byte is scaled alone, so the row is dimmed as
   // the flat run of bytes it is, at whatever address and length it comes.
-  auto* bytes = reinterpret_cast<std::uint8_t*>(leds.data());
-  const std::size_t size = leds.size_bytes();
-  std::size_t i = 0;
-#ifdef LEDCOLOR_SSE2
-  // Sixteen bytes at a time, each widened to 16 bits; the high half of the 16 x 16-bit product is
-  // the same (v * m) >> 16 as below, so both paths give the same bytes.
-  const __m128i m = _mm_set1_epi16(static_cast<short>(multiplier));
-  const __m128i zero = _mm_setzero_si128();
-  for (; size - i >= 16; i += 16) {
-    auto* block = reinterpret_cast<__m128i*>(bytes + i);
-    const __m128i x = _mm_loadu_si128(block);
-    const __m128i lo = _mm_mulhi_epu16(_mm_unpacklo_epi8(x, zero), m);
-    const __m128i hi = _mm_mulhi_epu16(_mm_unpackhi_epi8(x, zero), m);
-    _mm_storeu_si128(block, _mm_packus_epi16(lo, hi));
-  }
-#endif
-  for (; i < size; ++i) {
-    bytes[i] = Scale(bytes[i], multiplier);
-  }
+  brightness::DimBytes(reinterpret_cast<std::uint8_t*>(leds.data()), leds.size_bytes(), ceiling);
 }
 
 }  // namespace ledcolor

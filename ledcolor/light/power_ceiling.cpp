@@ -7,54 +7,7 @@ namespace ledcolor {
 
 std::uint8_t CeilingForBudget(std::span<const Rgb> leds, const PowerModel& model,
                               std::uint64_t budget_ua) noexcept {
-  if (!power::InDomain(leds.size(), model)) {
-    return 0;
-  }
-  const std::uint64_t idle = leds.size() * std::uint64_t{model.idle_ua};
-  if (idle > budget_ua) {
-    return 0;
-  }
-  // At ceiling c the channels draw ceil(S(c) / 255) microamps, where S(c) is the weighted sum of
-  // the dimmed components; that fits what is left of the budget exactly when S(c) <= 255 * left.
-  const std::uint64_t left = budget_ua - idle;
-  const std::uint8_t undimmed = 255;
-  std::uint64_t full = 0;
-  power::ScaledCurrents(leds, model, {&undimmed, 1}, {&full, 1});
-  // full is below 2^54 within the domain, so any left of 2^46 or more fits it, and 255 * left
-  // cannot overflow below that.
-  if (left >= std::uint64_t{1} << 46 || full <= 255 * left) {
-    return 255;
-  }
-  const std::uint64_t limit = 255 * left;
-
-  // Each dimmed component v * c / 255 loses less than one to rounding down, so
-  // c * full / 255 - 254/255 * N * (red + green + blue) <= S(c) <= c * full / 255. The largest c
-  // whose upper bound fits surely fits (lo); the smallest whose lower bound does not surely does
-  // not (hi; 255 does not). Exact passes settle the few ceilings between them, typically two or
-  // three on a bright row and a dozen on a dark one: each pass tries two, splitting the gap in
-  // three.
-  const std::uint64_t per_led = std::uint64_t{model.red_ua} + model.green_ua + model.blue_ua;
-  // Both are ceilings, so the search runs in plain unsigned arithmetic.
-  auto lo = static_cast<unsigned>((255 * limit + 254) / full);  // below 255: full > limit here
-  const std::uint64_t hi_bound = (255 * limit + 254 * leds.size() * per_led) / full + 1;
-  unsigned hi = hi_bound < 255 ? static_cast<unsigned>(hi_bound) : 255;
-  while (hi - lo > 1) {
-    const unsigned gap = hi - lo;
-    // NOLINTNEXTLINE(modernize-avoid-c-arrays)
-    const std::uint8_t tried[2] = {static_cast<std::uint8_t>(lo + (gap + 1) / 3),
-                                   static_cast<std::uint8_t>(lo + 2 * gap / 3)};
-    const std::size_t count = gap == 2 ? 1 : 2;  // with one ceiling open, one is enough
-    std::uint64_t currents[2] = {};              // NOLINT(modernize-avoid-c-arrays)
-    power::ScaledCurrents(leds, model, {tried, count}, {currents, count});
-    for (std::size_t k = count; k-- > 0;) {
-      if (currents[k] <= limit) {
-        lo = tried[k];
-        break;
-      }
-      hi = tried[k];
-    }
-  }
-  return static_cast<std::uint8_t>(lo);
+  return power::CeilingFor(power::RowOf(leds), model, budget_ua);
 }
 
 }  // namespace ledcolor

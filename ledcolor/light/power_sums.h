@@ -1,26 +1,55 @@
-// What both power functions take from a row: each channel's sum after a ceiling, and the model's
-// domain. Internal: not installed.
+// What the power functions share: a row as flat bytes, the model's domain, each channel's sum
+// after a ceiling, and the search for the ceiling that fits. Internal: not installed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 
 #include "ledcolor/light.h"
 
 namespace ledcolor::power {
 
-constexpr bool InDomain(std::size_t led_count, const PowerModel& model) noexcept {
-  return led_count <= kPowerMaxLeds && model.red_ua <= kPowerModelMaxUa &&
-         model.green_ua <= kPowerModelMaxUa && model.blue_ua <= kPowerModelMaxUa &&
-         model.idle_ua <= kPowerModelMaxUa;
+// A row of RGB (3 channels) or RGBW (4) LEDs, as the run of bytes it is.
+struct Row {
+  const std::uint8_t* bytes;
+  std::size_t leds;
+  std::size_t channels;
+};
+
+template <typename Led>
+Row RowOf(std::span<const Led> leds) noexcept {
+  return {reinterpret_cast<const std::uint8_t*>(leds.data()), leds.size(), sizeof(Led)};
 }
 
-// 255 times the current the channels draw, sum over the LEDs of r * red + g * green + b * blue,
-// with every component dimmed by ApplyCeiling(v, c), for each of one or two ceilings c in one pass
-// over the row; a lone ceiling of 255 takes the values as given. Within the model's domain
-// (InDomain) it is at most 3 * 255 * 2^24 * 10^6, below 2^54, and nothing overflows.
-void ScaledCurrents(std::span<const Rgb> leds, const PowerModel& model,
-                    std::span<const std::uint8_t> ceilings,
+constexpr bool InDomain(const Row& row, const PowerModel& model) noexcept {
+  return row.leds <= kPowerMaxLeds && model.red_ua <= kPowerModelMaxUa &&
+         model.green_ua <= kPowerModelMaxUa && model.blue_ua <= kPowerModelMaxUa &&
+         model.idle_ua <= kPowerModelMaxUa &&
+         (row.channels == 3 || model.white_ua <= kPowerModelMaxUa);
+}
+
+// 255 times the current the channels draw, sum over the LEDs of r * red + g * green + b * blue
+// (+ w * white), with every component dimmed by ApplyCeiling(v, c), for each of one or two
+// ceilings c in one pass over the row; a lone ceiling of 255 takes the values as given. Within the
+// model's domain (InDomain) it is at most 4 * 255 * 2^24 * 10^6, below 2^54, and nothing
+// overflows.
+void ScaledCurrents(const Row& row, const PowerModel& model, std::span<const std::uint8_t> ceilings,
                     std::span<std::uint64_t> currents) noexcept;
+
+inline std::uint64_t Estimate(const Row& row, const PowerModel& model) noexcept {
+  if (!InDomain(row, model)) {
+    return std::numeric_limits<std::uint64_t>::max();
+  }
+  // The idle current is whole microamps, so rounding the channels' share up rounds the sum up.
+  const std::uint8_t undimmed = 255;
+  std::uint64_t channels = 0;
+  ScaledCurrents(row, model, {&undimmed, 1}, {&channels, 1});
+  return row.leds * std::uint64_t{model.idle_ua} + (channels + 254) / 255;
+}
+
+// The brightest ceiling that keeps the row within the budget, as CeilingForBudget promises.
+std::uint8_t CeilingFor(const Row& row, const PowerModel& model, std::uint64_t budget_ua) noexcept;
 
 }  // namespace ledcolor::power

@@ -1,10 +1,15 @@
-// The ceiling's arithmetic without a division, shared by the row forms and the power solver.
-// Internal: not installed.
+// The light's arithmetic without a division, and the kernels the row forms share: each works on a
+// row as the flat run of bytes it is, 3 or 4 a LED. Internal: not installed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <span>
 
 #include "ledcolor/internal/sse2.h"
+#include "ledcolor/internal/unrolled.h"
+#include "ledcolor/light.h"
 
 namespace ledcolor::brightness {
 
@@ -21,5 +26,34 @@ constexpr std::uint32_t CeilingMultiplier(std::uint8_t ceiling) noexcept {
 constexpr std::uint8_t Scale(std::uint8_t v, std::uint32_t multiplier) noexcept {
   return static_cast<std::uint8_t>((std::uint32_t{v} * multiplier) >> 16);
 }
+
+// Every byte to table[byte]. There is no vector lookup in baseline x86-64 (that came with SSSE3's
+// pshufb, and 16 entries at a time), so the lookups are one byte each; they go a machine word at a
+// time, one load and one store a word, each byte back where it was taken from (so the byte order
+// of the machine does not matter).
+inline void MapBytes(std::uint8_t* bytes, std::size_t size, const ByteTable& table) noexcept {
+  using Word = std::uintptr_t;
+  std::size_t i = 0;
+  for (; size - i >= sizeof(Word); i += sizeof(Word)) {
+    Word in = 0;
+    std::memcpy(&in, bytes + i, sizeof(Word));
+    Word out = 0;
+    internal::Unrolled<sizeof(Word)>([&](auto k) {
+      constexpr unsigned kShift = 8 * k;
+      out |= Word{table[(in >> kShift) & 0xFF]} << kShift;
+    });
+    std::memcpy(bytes + i, &out, sizeof(Word));
+  }
+  for (; i < size; ++i) {
+    bytes[i] = table[bytes[i]];
+  }
+}
+
+// Every byte to ApplyCeiling(byte, ceiling).
+void DimBytes(std::uint8_t* bytes, std::size_t size, std::uint8_t ceiling) noexcept;
+
+// Byte i to ApplyCeiling(byte, ceilings[i % ceilings.size()]), for 3 or 4 channels.
+void DimChannels(std::uint8_t* bytes, std::size_t size,
+                 std::span<const std::uint8_t> ceilings) noexcept;
 
 }  // namespace ledcolor::brightness

@@ -1,7 +1,9 @@
-// The channel order both strip encoders take. Internal: not installed.
+// The channel orders the strip encoders take. Internal: not installed.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 
 #include "ledcolor/strip.h"
 
@@ -17,5 +19,31 @@ inline const std::uint8_t* Channels(ColorOrder order) noexcept {
   const auto index = static_cast<std::uint8_t>(order);
   return index < 6 ? kOffsets[index] : nullptr;
 }
+
+// The byte offsets in an Rgbw (3 white) in the order the chips take them: the colours in `order`
+// with the white at `white`. Nothing for a value that is no ColorOrder or no WhitePosition.
+inline std::optional<std::array<std::uint8_t, 4>> Channels(ColorOrder order,
+                                                           WhitePosition white) noexcept {
+  const std::uint8_t* colours = Channels(order);
+  const auto at = static_cast<std::uint8_t>(white);
+  if (colours == nullptr || at > 3) {
+    return std::nullopt;
+  }
+  std::array<std::uint8_t, 4> offsets{};
+  for (std::size_t k = 0, c = 0; k < 4; ++k) {
+    offsets[k] = k == at ? std::uint8_t{3} : colours[c++];
+  }
+  return offsets;
+}
+
+// Spreads each byte of `leds` LEDs of `channels` bytes, taken at `offsets` within its LED, into
+// the three-SPI-bits-a-bit waveform of a WS2812-class chip: 3 bytes out for each byte in.
+void SpreadWs2812(const std::uint8_t* in, std::size_t leds, const std::uint8_t* offsets,
+                  std::size_t channels, std::uint8_t* out) noexcept;
+
+// Writes each LED's bytes at `offsets` in that order, `channels` a LED: out[c * i + k] =
+// in[c * i + offsets[k]]. `out` may be `in` itself, exactly.
+void Reorder(const std::uint8_t* in, std::size_t leds, const std::uint8_t* offsets,
+             std::size_t channels, std::uint8_t* out) noexcept;
 
 }  // namespace ledcolor::strip

@@ -1,0 +1,69 @@
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "ledcolor/internal/overlap.h"
+#include "ledcolor/internal/planes.h"
+#include "ledcolor/light.h"
+#include "ledcolor/light/white.h"
+
+namespace ledcolor {
+
+std::size_t ExtractWhite(std::span<const Rgb> in, Rgb white, std::span<Rgbw> out) noexcept {
+  if (in.empty() || out.size() < in.size() || internal::Overlap(in, out) || white == Rgb{0, 0, 0}) {
+    return 0;
+  }
+  const std::array<std::uint32_t, 3> k = {white.r, white.g, white.b};
+  const std::array<std::uint32_t, 3> reciprocal = {white::Reciprocal(k[0]), white::Reciprocal(k[1]),
+                                                   white::Reciprocal(k[2])};
+  std::size_t i = 0;
+#ifdef LEDCOLOR_SSE2
+  // Sixteen LEDs at a time, a vector per channel, each half widened to 16-bit lanes: the same
+  // Limit and Mix as below, lane by lane.
+  const __m128i zero = _mm_setzero_si128();
+  internal::Vectors<3> kv{};
+  internal::Vectors<3> rv{};
+  internal::Vectors<3> no_limit{};
+  for (std::size_t c = 0; c < 3; ++c) {
+    kv[c] = _mm_set1_epi16(static_cast<short>(k[c]));
+    rv[c] = _mm_set1_epi16(static_cast<short>(reciprocal[c]));
+    no_limit[c] = _mm_set1_epi16(k[c] == 0 ? 255 : 0);
+  }
+  const auto* packed = reinterpret_cast<const std::uint8_t*>(in.data());
+  for (; in.size() - i >= 16; i += 16) {
+    const internal::Vectors<3> rgb = internal::Planes3(packed + 3 * i);
+    internal::Vectors<4> rgbw{};
+    internal::Vectors<4> halves[2];  // NOLINT(modernize-avoid-c-arrays)
+    for (int h = 0; h < 2; ++h) {
+      internal::Vectors<3> v{};
+      __m128i w = _mm_set1_epi16(255);
+      for (std::size_t c = 0; c < 3; ++c) {
+        v[c] = h == 0 ? _mm_unpacklo_epi8(rgb[c], zero) : _mm_unpackhi_epi8(rgb[c], zero);
+        w = _mm_min_epi16(w, white::Limit(kv[c], rv[c], no_limit[c], v[c]));
+      }
+      for (std::size_t c = 0; c < 3; ++c) {
+        halves[h][c] = _mm_sub_epi16(v[c], white::Mix(kv[c], w));
+      }
+      halves[h][3] = w;
+    }
+    for (std::size_t c = 0; c < 4; ++c) {
+      rgbw[c] = _mm_packus_epi16(halves[0][c], halves[1][c]);
+    }
+    internal::Pack4(rgbw, reinterpret_cast<std::uint8_t*>(out.data() + i));
+  }
+#endif
+  for (; i < in.size(); ++i) {
+    const std::array<std::uint32_t, 3> c = {in[i].r, in[i].g, in[i].b};
+    // Each channel's limit keeps L_white.c(w) within c, so no subtraction goes below zero.
+    const std::uint32_t w =
+        std::min({white::Limit(k[0], reciprocal[0], c[0]), white::Limit(k[1], reciprocal[1], c[1]),
+                  white::Limit(k[2], reciprocal[2], c[2])});
+    out[i] = {static_cast<std::uint8_t>(c[0] - white::Mix(k[0], w)),
+              static_cast<std::uint8_t>(c[1] - white::Mix(k[1], w)),
+              static_cast<std::uint8_t>(c[2] - white::Mix(k[2], w)), static_cast<std::uint8_t>(w)};
+  }
+  return in.size();
+}
+
+}  // namespace ledcolor

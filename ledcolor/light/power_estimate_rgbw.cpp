@@ -1,0 +1,12 @@
+#include <cstdint>
+
+#include "ledcolor/light.h"
+#include "ledcolor/light/power_sums.h"
+
+namespace ledcolor {
+
+std::uint64_t EstimateCurrent(std::span<const Rgbw> leds, const PowerModel& model) noexcept {
+  return power::Estimate(power::RowOf(leds), model);
+}
+
+}  // namespace ledcolor

@@ -1,0 +1,63 @@
+// The arithmetic of the white channel, shared by ToRgbw and ExtractWhite, as plain integers and as
+// SSE2 on eight 16-bit lanes; both forms give the same values. Internal: not installed.
+#pragma once
+
+#include <cstdint>
+
+#include "ledcolor/internal/sse2.h"
+
+namespace ledcolor::white {
+
+// L_k(x) = k * x / 255 rounded to the nearest, halves up: (k x + 127) / 255, with the division as
+// a multiplication: t * 0x8081 >> 23 is t / 255 for every t below 2^16, and k x + 127 is at most
+// 65152. (0x8081 is 2^23 / 255 rounded up; the tests check every k and x.)
+constexpr std::uint32_t Mix(std::uint32_t k, std::uint32_t x) noexcept {
+  return ((k * x + 127) * 0x8081U) >> 23;
+}
+
+// The reciprocal Limit divides by: 2^16 / k rounded down, within one of the quotient; k = 1 takes
+// 0xFFFF, which a 16-bit lane holds. k = 0 sets no limit and needs none.
+constexpr std::uint32_t Reciprocal(std::uint32_t k) noexcept {
+  return k <= 1 ? 0xFFFF * k : 65536 / k;
+}
+
+// The largest w in 0..255 with L_k(w) <= c, which is k w <= 255 c + 127; 255 when k is 0. The
+// reciprocal gives the quotient (255 c + 127) / k or one less, and one comparison settles which.
+constexpr std::uint32_t Limit(std::uint32_t k, std::uint32_t reciprocal, std::uint32_t c) noexcept {
+  if (k == 0) {
+    return 255;
+  }
+  const std::uint32_t x = 255 * c + 127;
+  std::uint32_t w = (x * reciprocal) >> 16;
+  if (w >= 255) {
+    return 255;
+  }
+  return k * (w + 1) <= x ? w + 1 : w;
+}
+
+#ifdef LEDCOLOR_SSE2
+inline __m128i Mix(__m128i k, __m128i x) noexcept {
+  const __m128i t = _mm_add_epi16(_mm_mullo_epi16(k, x), _mm_set1_epi16(127));
+  return _mm_srli_epi16(_mm_mulhi_epu16(t, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
+}
+
+// min(v, 255) for unsigned 16-bit lanes, which SSE2 has no unsigned minimum for.
+inline __m128i AtMost255(__m128i v) noexcept {
+  return _mm_sub_epi16(v, _mm_subs_epu16(v, _mm_set1_epi16(255)));
+}
+
+// Limit in every lane; `no_limit` is 255 in the lanes of a k of 0, else 0.
+inline __m128i Limit(__m128i k, __m128i reciprocal, __m128i no_limit, __m128i c) noexcept {
+  const __m128i x = _mm_add_epi16(_mm_mullo_epi16(c, _mm_set1_epi16(255)), _mm_set1_epi16(127));
+  const __m128i w = AtMost255(_mm_mulhi_epu16(x, reciprocal));
+  // k (w + 1) <= x as unsigned lanes: the saturating difference is 0. At w = 255 the product is at
+  // most 65280, still a lane, and the second AtMost255 takes back the step.
+  const __m128i one = _mm_set1_epi16(1);
+  const __m128i next = _mm_add_epi16(w, one);
+  const __m128i fits =
+      _mm_cmpeq_epi16(_mm_subs_epu16(_mm_mullo_epi16(k, next), x), _mm_setzero_si128());
+  return _mm_max_epi16(AtMost255(_mm_sub_epi16(w, fits)), no_limit);
+}
+#endif
+
+}  // namespace ledcolor::white

@@ -1,0 +1,119 @@
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "ledcolor/internal/planes.h"
+#include "ledcolor/strip/order.h"
+
+namespace ledcolor::strip {
+
+namespace {
+
+// Each data bit is three line bits, 1b0, most significant first: so a byte's 24 line bits are the
+// fixed 100100... pattern with the byte's bits at positions 22, 19, ... 1. A nibble's four data
+// bits, spread to their places, come from a 16-entry table: 32 bytes rather than the 768 of a
+// table per byte, which a Cortex-M0+ firmware would feel.
+constexpr std::array<std::uint16_t, 16> kSpreadNibble = [] {
+  std::array<std::uint16_t, 16> table{};
+  for (unsigned n = 0; n < 16; ++n) {
+    for (unsigned bit = 0; bit < 4; ++bit) {
+      table[n] = static_cast<std::uint16_t>(table[n] | ((n >> bit) & 1U) << (3 * bit + 1));
+    }
+  }
+  return table;
+}();
+
+#ifdef LEDCOLOR_SSE2
+// The same spreading on 16 bytes at once, as three vectors of their first, second and third line
+// byte. Line byte 0 holds data bits 7, 6, 5 at bits 6, 3, 0 among the fixed 0x92; byte 1 bits 4,
+// 3 at 5, 2 among 0x49; byte 2 bits 2, 1, 0 at 7, 4, 1 among 0x24. SSE2 shifts 16-bit lanes, not
+// bytes, but each mask keeps only bits that came from within their own byte.
+struct LineBytes {
+  __m128i first, second, third;
+};
+
+inline LineBytes Spread(__m128i v) noexcept {
+  const auto bits = [](__m128i x, int mask) {
+    return _mm_and_si128(x, _mm_set1_epi8(static_cast<char>(mask)));
+  };
+  const auto fixed = [](int pattern) { return _mm_set1_epi8(static_cast<char>(pattern)); };
+  const __m128i r1 = _mm_srli_epi16(v, 1);
+  const __m128i l1 = _mm_slli_epi16(v, 1);
+  return {_mm_or_si128(
+              _mm_or_si128(fixed(0x92), bits(r1, 0x40)),
+              _mm_or_si128(bits(_mm_srli_epi16(v, 3), 0x08), bits(_mm_srli_epi16(v, 5), 0x01))),
+          _mm_or_si128(fixed(0x49), _mm_or_si128(bits(l1, 0x20), bits(r1, 0x04))),
+          _mm_or_si128(
+              _mm_or_si128(fixed(0x24), bits(l1, 0x02)),
+              _mm_or_si128(bits(_mm_slli_epi16(v, 5), 0x80), bits(_mm_slli_epi16(v, 3), 0x10)))};
+}
+
+// 16 LEDs at a time: their channels apart (a vector each), each spread to its three line bytes,
+// then packed back LED by LED: first the units of three line bytes in the chips' order, one stream
+// per line byte, then the three streams byte by byte.
+template <std::size_t kChannels>
+std::size_t SpreadBlocks(const std::uint8_t* in, std::size_t leds, const std::uint8_t* offsets,
+                         std::uint8_t* out) noexcept {
+  const auto pack = [](const internal::Vectors<kChannels>& planes, std::uint8_t* to) {
+    if constexpr (kChannels == 3) {
+      internal::Pack3(planes, to);
+    } else {
+      internal::Pack4(planes, to);
+    }
+  };
+  std::size_t i = 0;
+  for (; leds - i >= 16; i += 16, in += 16 * kChannels, out += 48 * kChannels) {
+    internal::Vectors<kChannels> planes;
+    if constexpr (kChannels == 3) {
+      planes = internal::Planes3(in);
+    } else {
+      planes = internal::Planes4(in);
+    }
+    internal::Vectors<kChannels> first;
+    internal::Vectors<kChannels> second;
+    internal::Vectors<kChannels> third;
+    for (std::size_t k = 0; k < kChannels; ++k) {
+      const LineBytes line = Spread(planes[offsets[k]]);
+      first[k] = line.first;
+      second[k] = line.second;
+      third[k] = line.third;
+    }
+    alignas(16) std::array<std::array<std::uint8_t, 16 * kChannels>, 3> streams;
+    pack(first, streams[0].data());
+    pack(second, streams[1].data());
+    pack(third, streams[2].data());
+    for (std::size_t q = 0; q < kChannels; ++q) {
+      const auto load = [&](std::size_t m) {
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(streams[m].data() + 16 * q));
+      };
+      internal::Pack3({{load(0), load(1), load(2)}}, out + 48 * q);
+    }
+  }
+  return i;
+}
+#endif
+
+}  // namespace
+
+void SpreadWs2812(const std::uint8_t* in, std::size_t leds, const std::uint8_t* offsets,
+                  std::size_t channels, std::uint8_t* out) noexcept {
+  std::size_t i = 0;
+#ifdef LEDCOLOR_SSE2
+  i = channels == 3 ? SpreadBlocks<3>(in, leds, offsets, out)
+                    : SpreadBlocks<4>(in, leds, offsets, out);
+  in += channels * i;
+  out += 3 * channels * i;
+#endif
+  for (; i < leds; ++i, in += channels) {
+    for (std::size_t k = 0; k < channels; ++k, out += 3) {
+      const std::uint8_t v = in[offsets[k]];
+      const std::uint32_t bits =
+          0x924924U | std::uint32_t{kSpreadNibble[v >> 4]} << 12 | kSpreadNibble[v & 0x0F];
+      out[0] = static_cast<std::uint8_t>(bits >> 16);
+      out[1] = static_cast<std::uint8_t>(bits >> 8);
+      out[2] = static_cast<std::uint8_t>(bits);
+    }
+  }
+}
+
+}  // namespace ledcolor::strip
