@@ -199,6 +199,102 @@ void BM_MemcpyFrameStream(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(stream.size()));
 }
 
+// The RGBW stage, on 65536 LEDs: the conversions from an RGB row, the shaping and power functions
+// on the RGBW row (each beside a memcpy of the 262 144 bytes of that row), and the strip's bytes.
+constexpr std::int64_t kRgbwRowBytes = 4 * static_cast<std::int64_t>(ledcolor::kAdalightMaxLeds);
+
+std::vector<ledcolor::Rgbw> RgbwRow() {
+  const std::vector<Rgb> rgb = Row(ledcolor::kAdalightMaxLeds);
+  std::vector<ledcolor::Rgbw> row(rgb.size());
+  benchmark::DoNotOptimize(ledcolor::ToRgbw(rgb, ledcolor::kDefaultWhiteCalibration, row));
+  return row;
+}
+
+// `f` runs once an iteration; the bytes processed are `bytes` an iteration.
+template <typename F>
+void RunOn(benchmark::State& state, std::int64_t bytes, F f) {
+  for (auto _ : state) {
+    f();
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * bytes);
+}
+
+void BM_ToRgbw(benchmark::State& state) {
+  const std::vector<Rgb> rgb = Row(ledcolor::kAdalightMaxLeds);
+  std::vector<ledcolor::Rgbw> out(rgb.size());
+  RunOn(state, kRgbwRowBytes, [&] {
+    benchmark::DoNotOptimize(ledcolor::ToRgbw(rgb, ledcolor::kDefaultWhiteCalibration, out));
+  });
+}
+
+void BM_ExtractWhite(benchmark::State& state) {
+  const std::vector<Rgb> rgb = Row(ledcolor::kAdalightMaxLeds);
+  std::vector<ledcolor::Rgbw> out(rgb.size());
+  RunOn(state, kRgbwRowBytes, [&] {
+    benchmark::DoNotOptimize(ledcolor::ExtractWhite(rgb, Rgb{255, 224, 192}, out));
+  });
+}
+
+void BM_ApplyTableRgbw(benchmark::State& state) {
+  std::vector<ledcolor::Rgbw> row = RgbwRow();
+  static constexpr ledcolor::ByteTable kGamma = *ledcolor::MakeGammaTable(2.2);
+  RunOn(state, kRgbwRowBytes, [&] { ledcolor::ApplyTable(row, kGamma); });
+}
+
+void BM_ApplyCeilingRgbw(benchmark::State& state) {
+  std::vector<ledcolor::Rgbw> row = RgbwRow();
+  RunOn(state, kRgbwRowBytes, [&] { ledcolor::ApplyCeiling(row, std::uint8_t{50}); });
+}
+
+void BM_ApplyCeilingPerChannelRgbw(benchmark::State& state) {
+  std::vector<ledcolor::Rgbw> row = RgbwRow();
+  RunOn(state, kRgbwRowBytes, [&] {
+    ledcolor::ApplyCeiling(row, ledcolor::Rgbw{255, 200, 150, 230});
+  });
+}
+
+constexpr ledcolor::PowerModel kRgbwModel{16'000, 11'000, 15'000, 1'000, 20'000};
+
+void BM_EstimateCurrentRgbw(benchmark::State& state) {
+  const std::vector<ledcolor::Rgbw> row = RgbwRow();
+  RunOn(state, kRgbwRowBytes,
+        [&] { benchmark::DoNotOptimize(ledcolor::EstimateCurrent(row, kRgbwModel)); });
+}
+
+void BM_CeilingForBudgetRgbw(benchmark::State& state) {
+  const std::vector<ledcolor::Rgbw> row = RgbwRow();
+  const std::uint64_t budget = ledcolor::EstimateCurrent(row, kRgbwModel) / 2;
+  RunOn(state, kRgbwRowBytes,
+        [&] { benchmark::DoNotOptimize(ledcolor::CeilingForBudget(row, kRgbwModel, budget)); });
+}
+
+void BM_EncodeWs2812SpiRgbw(benchmark::State& state) {
+  const std::vector<ledcolor::Rgbw> row = RgbwRow();
+  std::vector<std::uint8_t> out(ledcolor::Ws2812SpiSize(row.size(), 4));
+  RunOn(state, static_cast<std::int64_t>(out.size()), [&] {
+    benchmark::DoNotOptimize(ledcolor::EncodeWs2812Spi(row, ledcolor::ColorOrder::kGrb,
+                                                       ledcolor::WhitePosition::kLast, out));
+  });
+}
+
+void BM_EncodeWs2812BytesRgbw(benchmark::State& state) {
+  const std::vector<ledcolor::Rgbw> row = RgbwRow();
+  std::vector<std::uint8_t> out(4 * row.size());
+  RunOn(state, kRgbwRowBytes, [&] {
+    benchmark::DoNotOptimize(ledcolor::EncodeWs2812Bytes(row, ledcolor::ColorOrder::kGrb,
+                                                         ledcolor::WhitePosition::kLast, out));
+  });
+}
+
+void BM_EncodeWs2812BytesRgb(benchmark::State& state) {
+  const std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
+  std::vector<std::uint8_t> out(3 * row.size());
+  RunOn(state, kRowBytes, [&] {
+    benchmark::DoNotOptimize(ledcolor::EncodeWs2812Bytes(row, ledcolor::ColorOrder::kGrb, out));
+  });
+}
+
 BENCHMARK_CAPTURE(BM_EncodeAdalightFrame, classic, ledcolor::AdalightFormat::kClassic)
     ->Arg(1)
     ->Arg(10)
@@ -222,5 +318,17 @@ BENCHMARK(BM_CeilingForBudget);
 BENCHMARK_CAPTURE(BM_AdalightReaderFeed, classic, ledcolor::AdalightFormat::kClassic);
 BENCHMARK_CAPTURE(BM_AdalightReaderFeed, checked, ledcolor::AdalightFormat::kAwa);
 BENCHMARK(BM_MemcpyFrameStream);
+BENCHMARK(BM_ToRgbw);
+BENCHMARK(BM_ExtractWhite);
+BENCHMARK(BM_ApplyTableRgbw);
+BENCHMARK(BM_ApplyCeilingRgbw);
+BENCHMARK(BM_ApplyCeilingPerChannelRgbw);
+BENCHMARK(BM_EstimateCurrentRgbw);
+BENCHMARK(BM_CeilingForBudgetRgbw);
+BENCHMARK(BM_EncodeWs2812BytesRgbw);
+BENCHMARK(BM_MemcpyBytes)->Arg(4 * 65536);
+BENCHMARK(BM_EncodeWs2812BytesRgb);
+BENCHMARK(BM_EncodeWs2812SpiRgbw);
+BENCHMARK(BM_MemcpyBytes)->Arg(12 * 65536);
 
 }  // namespace
