@@ -33,6 +33,31 @@ void BM_EncodeAdalightFrame(benchmark::State& state, ledcolor::AdalightFormat fo
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(3 * leds));
 }
 
+// The checked variants on 65536 LEDs' colour bytes: "AwA" with its calibration, and "AWa" on 49152
+// RGBW LEDs, the same 196 608 bytes.
+void BM_EncodeAdalightFrameCalibrated(benchmark::State& state) {
+  const std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
+  std::vector<std::uint8_t> frame(ledcolor::AdalightCalibratedFrameSize(row.size()));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        ledcolor::EncodeAdalightFrame(row, frame, ledcolor::kDefaultWhiteCalibration));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(3 * row.size()));
+}
+
+void BM_EncodeAdalightFrameRgbw(benchmark::State& state) {
+  std::vector<ledcolor::Rgbw> row(ledcolor::kAdalightMaxLeds * 3 / 4);
+  const std::vector<Rgb> rgb = Row(ledcolor::kAdalightMaxLeds);
+  std::memcpy(row.data(), rgb.data(), 4 * row.size());
+  std::vector<std::uint8_t> frame(ledcolor::AdalightRgbwFrameSize(row.size()));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ledcolor::EncodeAdalightFrame(row, frame));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(4 * row.size()));
+}
+
 void BM_MemcpyColourBytes(benchmark::State& state) {
   const auto leds = static_cast<std::size_t>(state.range(0));
   const std::vector<Rgb> row = Row(leds);
@@ -160,21 +185,35 @@ void BM_MemcpyRow(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * kRowBytes);
 }
 
+// The checked variants beside the plain one: "AwA" carries a calibration, "AWa" four bytes an LED.
+enum class Variant { kPlain, kCalibrated, kRgbw };
+
 // The receiving side: a stream of 1000-LED frames read by AdalightReader, beside a memcpy of the
-// same stream, both over the same 64 frames (about 190 KB).
-std::vector<std::uint8_t> FrameStream(ledcolor::AdalightFormat format) {
+// same stream, both over the same 64 frames (about 190 KB; 250 KB of "AWa").
+std::vector<std::uint8_t> FrameStream(ledcolor::AdalightFormat format,
+                                      Variant variant = Variant::kPlain) {
   const std::vector<Rgb> row = Row(1000);
-  const std::size_t size = ledcolor::AdalightFrameSize(row.size(), format);
+  std::vector<ledcolor::Rgbw> rgbw(750);  // as many bytes as the RGB row
+  std::memcpy(rgbw.data(), row.data(), 3000);
+  const std::size_t size = variant == Variant::kRgbw ? ledcolor::AdalightRgbwFrameSize(750)
+                           : variant == Variant::kCalibrated
+                               ? ledcolor::AdalightCalibratedFrameSize(row.size())
+                               : ledcolor::AdalightFrameSize(row.size(), format);
   std::vector<std::uint8_t> stream(64 * size);
   for (std::size_t at = 0; at < stream.size(); at += size) {
+    const std::span<std::uint8_t> frame = std::span(stream).subspan(at);
     benchmark::DoNotOptimize(
-        ledcolor::EncodeAdalightFrame(row, std::span(stream).subspan(at), format));
+        variant == Variant::kRgbw ? ledcolor::EncodeAdalightFrame(rgbw, frame)
+        : variant == Variant::kCalibrated
+            ? ledcolor::EncodeAdalightFrame(row, frame, ledcolor::kDefaultWhiteCalibration)
+            : ledcolor::EncodeAdalightFrame(row, frame, format));
   }
   return stream;
 }
 
-void BM_AdalightReaderFeed(benchmark::State& state, ledcolor::AdalightFormat format) {
-  const std::vector<std::uint8_t> stream = FrameStream(format);
+void BM_AdalightReaderFeed(benchmark::State& state, ledcolor::AdalightFormat format,
+                           Variant variant) {
+  const std::vector<std::uint8_t> stream = FrameStream(format, variant);
   std::vector<Rgb> storage(1000);
   ledcolor::AdalightReader reader(storage, format);
   for (auto _ : state) {
@@ -301,6 +340,8 @@ BENCHMARK_CAPTURE(BM_EncodeAdalightFrame, classic, ledcolor::AdalightFormat::kCl
     ->Arg(1000)
     ->Arg(65536);
 BENCHMARK_CAPTURE(BM_EncodeAdalightFrame, checked, ledcolor::AdalightFormat::kAwa)->Arg(65536);
+BENCHMARK(BM_EncodeAdalightFrameCalibrated);
+BENCHMARK(BM_EncodeAdalightFrameRgbw);
 BENCHMARK(BM_MemcpyColourBytes)->Arg(1)->Arg(10)->Arg(1000)->Arg(65536);
 BENCHMARK_CAPTURE(BM_ParseHexColor, accepted, std::string_view("fF8000"));
 BENCHMARK_CAPTURE(BM_ParseHexColor, rejected_last_char, std::string_view("12345Z"));
@@ -315,8 +356,12 @@ BENCHMARK(BM_MemcpyBytes)->Arg(9 * 65536);
 BENCHMARK(BM_EncodeApa102Frame);
 BENCHMARK(BM_MemcpyBytes)->Arg(8 + 4 * 65536 + 4096);
 BENCHMARK(BM_CeilingForBudget);
-BENCHMARK_CAPTURE(BM_AdalightReaderFeed, classic, ledcolor::AdalightFormat::kClassic);
-BENCHMARK_CAPTURE(BM_AdalightReaderFeed, checked, ledcolor::AdalightFormat::kAwa);
+BENCHMARK_CAPTURE(BM_AdalightReaderFeed, classic, ledcolor::AdalightFormat::kClassic,
+                  Variant::kPlain);
+BENCHMARK_CAPTURE(BM_AdalightReaderFeed, checked, ledcolor::AdalightFormat::kAwa, Variant::kPlain);
+BENCHMARK_CAPTURE(BM_AdalightReaderFeed, calibrated, ledcolor::AdalightFormat::kAwa,
+                  Variant::kCalibrated);
+BENCHMARK_CAPTURE(BM_AdalightReaderFeed, rgbw, ledcolor::AdalightFormat::kAwa, Variant::kRgbw);
 BENCHMARK(BM_MemcpyFrameStream);
 BENCHMARK(BM_ToRgbw);
 BENCHMARK(BM_ExtractWhite);

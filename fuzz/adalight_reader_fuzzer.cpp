@@ -1,6 +1,7 @@
 // AdalightReader and DecodeAdalightFrame on arbitrary byte streams, in either format, held against
-// the reference scan of the whole stream: the same frames with the same colours, and the same
-// bytes skipped, however the stream is cut, for storage that holds all, some or none of a frame.
+// the reference scan of the whole stream: the same frames (in the checked format all three
+// variants) and requests with the same colours, and the same bytes skipped, however the stream is
+// cut, for storage that holds all, some or none of a frame.
 //
 // Input: 1 byte whose top bit picks the checked format and whose rest, modulo 70, is the storage
 // size in LEDs; 1 byte seed for the piece sizes; then the stream.
@@ -51,6 +52,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const std::uint8_t want = i < 3 * decoded
                                   ? scan.frames[0].colours[i]
+                                  : reinterpret_cast<const std::uint8_t*>(&kFill)[i % 3];
+    Check(std::to_integer<std::uint8_t>(bytes[i]) == want);
+  }
+  if (format != ledcolor::AdalightFormat::kAwa) {
+    return 0;
+  }
+
+  // In the checked format the decoder's other form takes any variant or a request at the front,
+  // and reports it as the reader does.
+  std::fill(storage.begin(), storage.end(), kFill);
+  ledcolor::AdalightReader::Result r{};
+  const bool taken = ledcolor::DecodeAdalightFrame(stream, storage, r);
+  const auto* first = scan.frames.empty() ? nullptr : &scan.frames[0];
+  const std::size_t first_size =
+      first == nullptr ? 0
+      : first->led_count == 0
+          ? 6
+          : 9 + (first->rgbw ? 4 : 3) * first->led_count + first->calibration.size();
+  Check(taken == (first != nullptr && first->end == first_size));
+  if (!taken) {
+    return 0;
+  }
+  Check(r.consumed == first_size && r.led_count == first->led_count &&
+        r.request == first->request && r.calibration.has_value() == !first->calibration.empty());
+  Check((first->rgbw ? r.leds_rgbw.size_bytes() : r.leds.size_bytes()) == first->colours.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const std::uint8_t want = i < first->colours.size()
+                                  ? first->colours[i]
                                   : reinterpret_cast<const std::uint8_t*>(&kFill)[i % 3];
     Check(std::to_integer<std::uint8_t>(bytes[i]) == want);
   }

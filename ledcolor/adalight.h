@@ -9,9 +9,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "ledcolor/color.h"
+#include "ledcolor/light.h"
 
 namespace ledcolor {
 
@@ -23,11 +25,24 @@ inline constexpr std::size_t kAdalightMaxLeds = 65536;
 // The two layouts of a frame. kClassic: "Ada", the count and its checksum, the colours -- what
 // most hosts send, with nothing to catch a corrupted colour. kAwa: "Awa", the same count and
 // checksum, the colours, then three check bytes over the colours -- what high-speed hosts send, so
-// that a receiver shows no frame that a bit error or a dropped byte has touched.
+// that a receiver shows no frame that a bit error or a dropped byte has touched. A reader in kAwa
+// also takes the checked format's two other variants and the hosts' requests:
+//   "AwA": the colours, then the host's white calibration (gain, red, green, blue), the check
+//          bytes over both -- sent when the host's white-channel calibration is on;
+//   "AWa": 4N bytes, R G B W for each LED, then the check bytes -- sent when the host converts to
+//          RGBW itself;
+//   hello "AwA" 2A A2 15 and goodbye "AwA" 2A A2 35: six bytes whose last is not the header's
+//          checksum (that would be DD), so never a frame.
 enum class AdalightFormat : std::uint8_t { kClassic, kAwa };
 
-// The check bytes after a kAwa frame's colours.
+// The check bytes after a checked frame's payload, and the calibration bytes an "AwA" frame's
+// colours carry before them.
 inline constexpr std::size_t kAdalightCheckSize = 3;
+inline constexpr std::size_t kAdalightCalibrationSize = 4;
+
+// What a host's six-byte request asks: hello (identify yourself) or goodbye (the host is closing
+// the port).
+enum class HostRequest : std::uint8_t { kNone, kHello, kGoodbye };
 
 // The number of bytes a frame of `led_count` LEDs takes: 6 + 3N, and 9 + 3N in the checked format.
 // 0 when no frame can hold that many (0 or more than kAdalightMaxLeds) or the format is neither of
@@ -44,6 +59,19 @@ inline constexpr std::size_t kAdalightCheckSize = 3;
       return kAdalightHeaderSize + 3 * led_count + kAdalightCheckSize;
   }
   return 0;
+}
+
+// The bytes of an "AwA" frame of `led_count` LEDs, 13 + 3N, and of an "AWa" frame, 9 + 4N; 0 when
+// no frame can hold that many (0 or more than kAdalightMaxLeds).
+[[nodiscard]] constexpr std::size_t AdalightCalibratedFrameSize(std::size_t led_count) noexcept {
+  return led_count == 0 || led_count > kAdalightMaxLeds
+             ? 0
+             : kAdalightHeaderSize + 3 * led_count + kAdalightCalibrationSize + kAdalightCheckSize;
+}
+[[nodiscard]] constexpr std::size_t AdalightRgbwFrameSize(std::size_t led_count) noexcept {
+  return led_count == 0 || led_count > kAdalightMaxLeds
+             ? 0
+             : kAdalightHeaderSize + 4 * led_count + kAdalightCheckSize;
 }
 
 // Writes the classic frame for the row to the front of `frame`: "Ada", the count N - 1 high byte
@@ -64,6 +92,20 @@ inline constexpr std::size_t kAdalightCheckSize = 3;
 [[nodiscard]] std::size_t EncodeAdalightFrame(std::span<const Rgb> leds,
                                               std::span<std::uint8_t> frame,
                                               AdalightFormat format) noexcept;
+
+// Writes an "AwA" frame: "AwA", the count and checksum, the colours, the four calibration bytes
+// (gain, red, green, blue), then the three check bytes over the colours and the calibration
+// together. Returns AdalightCalibratedFrameSize(N); rejected, and the row may overlap `frame`, as
+// above.
+[[nodiscard]] std::size_t EncodeAdalightFrame(std::span<const Rgb> leds,
+                                              std::span<std::uint8_t> frame,
+                                              const WhiteCalibration& calibration) noexcept;
+
+// Writes an "AWa" frame: "AWa", the count and checksum, the 4N bytes R G B W of each LED, then the
+// three check bytes over them. Returns AdalightRgbwFrameSize(N); rejected, and the row may overlap
+// `frame`, as above.
+[[nodiscard]] std::size_t EncodeAdalightFrame(std::span<const Rgbw> leds,
+                                              std::span<std::uint8_t> frame) noexcept;
 
 // Reads one classic frame from the front of `frame`: "Ada", the count N - 1 high byte first, the
 // checksum hi ^ lo ^ 0x55, then 3N colour bytes, which are copied to the front of the storage
@@ -87,11 +129,14 @@ inline constexpr std::size_t kAdalightCheckSize = 3;
 // in `storage`.
 //   kClassic: a candidate fails on a wrong letter or header checksum. The 3N bytes after a valid
 //     header are that frame's colours, whatever they hold.
-//   kAwa: a candidate fails on a wrong letter, header checksum or check byte, and a header whose
-//     N exceeds the storage is no candidate: size the storage for the largest frame the host
-//     sends. The candidate's colours wait in the storage for its check bytes; when they fail, the
-//     search goes on through the bytes the candidate held, colours included, so a frame cut off by
-//     a restarted sender costs only itself, not the intact frame whose header it swallowed.
+//   kAwa: all three checked variants ("Awa", "AwA", "AWa") and the hosts' requests. A candidate
+//     fails on a wrong letter, header checksum or check byte, and a header whose colours exceed
+//     the storage is no candidate: size the storage for the largest frame the host sends (an "AWa"
+//     frame of N LEDs takes 4N of its 3 * storage.size() bytes). The candidate's colours wait in
+//     the storage for its check bytes; when they fail, the search goes on through the bytes the
+//     candidate held, colours included, so a frame cut off by a restarted sender costs only
+//     itself, not the intact frame whose header it swallowed. A request starts where one lies,
+//     by the same rule, and its six bytes are the request's: neither a frame's nor skipped.
 class AdalightReader {
  public:
   // `storage` must outlive the reader. In kClassic a frame of more LEDs than it holds keeps its
@@ -101,21 +146,27 @@ class AdalightReader {
                           AdalightFormat format = AdalightFormat::kClassic) noexcept
       : storage_(storage), format_(format) {}
 
+  // What the bytes taken completed: a frame (led_count > 0), a request, or neither. Everything it
+  // points to lies in the storage and is valid until the next Feed or Reset.
   struct Result {
     std::size_t consumed;       // bytes taken from the front of the input
     std::size_t led_count;      // N of the frame these bytes completed; 0 when none was
-    std::span<const Rgb> leds;  // its first min(N, storage.size()) colours, valid until next Feed
+    std::span<const Rgb> leds;  // its first min(N, storage.size()) colours: "Ada", "Awa", "AwA"
+    std::span<const Rgbw> leds_rgbw = {};              // an "AWa" frame's N colours
+    std::optional<WhiteCalibration> calibration = {};  // an "AwA" frame's, as sent
+    HostRequest request = HostRequest::kNone;          // the request these bytes completed
   };
 
-  // Takes bytes up to and including the last byte of the next complete frame, or all of them when
-  // none completes; so a caller feeds the rest of its buffer again until nothing is left. In kAwa
-  // a failed candidate can leave more than one complete frame in what the reader holds: Feed hands
-  // them out one at a time, taking no input (`consumed` 0) while it does. An empty input takes
-  // nothing, but still hands out such a frame: one more call with an empty input gets them all.
+  // Takes bytes up to and including the last byte of the next complete frame or request, or all
+  // of them when none completes; so a caller feeds the rest of its buffer again until nothing is
+  // left. In kAwa a failed candidate can leave more than one complete frame or request in what the
+  // reader holds: Feed hands them out one at a time, taking no input (`consumed` 0) while it does.
+  // An empty input takes nothing, but still hands out such a one: calls with an empty input get
+  // them all, until one completes neither a frame nor a request.
   // `bytes` may lie in the storage itself (a firmware that reads its serial port into a spare part
   // of one buffer). A frame's colours are written from the front of the storage, below the bytes
   // they come from, so nothing not yet read is overwritten when the bytes are fed in the order they
-  // lie, or lie beyond the first 3N bytes of the storage, N the largest count announced in them.
+  // lie, or lie beyond the colours of the largest frame announced in them.
   [[nodiscard]] Result Feed(std::span<const std::uint8_t> bytes) noexcept;
 
   // Forgets any partial header or frame held, counting its bytes as skipped: the next byte starts
@@ -124,7 +175,7 @@ class AdalightReader {
   void Reset() noexcept;
 
   // Bytes given up so far: noise, a sender that started mid-frame, failed candidates, Reset. Each
-  // byte fed is a frame's, skipped, or still held, and only one of these.
+  // byte fed is a frame's, a request's, skipped, or still held, and only one of these.
   [[nodiscard]] std::uint64_t SkippedBytes() const noexcept { return skipped_bytes_; }
   // Frames completed so far that held more LEDs than the storage, and so were cut to it (kClassic
   // only: in kAwa such a header is no candidate).
@@ -138,24 +189,27 @@ class AdalightReader {
 
   // kAwa. What the reader holds is one run of stream bytes in three places: header_, then
   // held_size_ bytes of the storage from byte held_from_, then tail_. While a candidate is being
-  // read it starts the run: its header, its colours at the front of the storage, its check bytes.
-  // A run with no header follows a frame found in it, and awaits a Search.
+  // read it starts the run: its header, its colours at the front of the storage, then in tail_
+  // what follows them (an "AwA" frame's calibration, the check bytes). A run with no header
+  // follows a frame or request found in it, and awaits a Search.
   Result FeedChecked(std::span<const std::uint8_t> bytes) noexcept;
-  // Searches the held run from its first byte: for the first frame that lies complete in it, which
-  // is moved into place and whose N is returned, the rest of the run kept for the next search;
-  // else for the first position that may still start a frame, which becomes the candidate being
-  // read (returns 0); else gives up the whole run.
-  std::size_t Search() noexcept;
-  // Search's two ways out: the frame whose colours start at held position `colours`, taken; the
-  // candidate at `at`, with the header bytes held for it, made the one being read.
-  void TakeFrame(std::size_t colours, std::size_t led_count) noexcept;
+  // Searches the held run from its first byte: for the first frame or request that lies complete
+  // in it, which is taken (a frame's colours moved into place) and returned, the rest of the run
+  // kept for the next search; else for the first position that may still start one, which becomes
+  // the candidate being read; else gives up the whole run. Returns an empty Result but for the
+  // first of these.
+  Result Search() noexcept;
+  // Drops the held bytes before `end`, keeping the rest as a run with no header.
+  void KeepFrom(std::size_t end) noexcept;
+  // The candidate at `at`, with the header bytes held for it, made the one being read: its
+  // `colour_bytes` go to the storage, the `trailer_bytes` after them to tail_.
   void Adopt(std::size_t at, const std::array<std::uint8_t, kAdalightHeaderSize>& header,
-             std::size_t led_count) noexcept;
+             std::size_t have, std::size_t colour_bytes, std::size_t trailer_bytes) noexcept;
   [[nodiscard]] std::uint8_t HeldByte(std::size_t at) const noexcept;
   // Copies the held bytes [from, from + size) to the front of the storage.
   void MoveToStorage(std::size_t from, std::size_t size) noexcept;
-  // Whether the held bytes at `colours` are 3N colours followed by their three check bytes.
-  [[nodiscard]] bool ChecksMatch(std::size_t colours, std::size_t led_count) const noexcept;
+  // Whether the held bytes at `payload` are `size` bytes followed by their three check bytes.
+  [[nodiscard]] bool ChecksMatch(std::size_t payload, std::size_t size) const noexcept;
   [[nodiscard]] std::uint8_t* StorageBytes() const noexcept {
     return reinterpret_cast<std::uint8_t*>(storage_.data());
   }
@@ -169,10 +223,20 @@ class AdalightReader {
   std::size_t payload_left_ = 0;  // of which not yet read; 0 while hunting for a header
   std::size_t held_from_ = 0;     // kAwa: the held run's bytes in the storage
   std::size_t held_size_ = 0;
-  std::array<std::uint8_t, kAdalightCheckSize> tail_{};
+  std::size_t colour_bytes_ = 0;   // kAwa: the candidate's colour bytes, 3N or 4N
+  std::size_t trailer_bytes_ = 0;  // and what follows them
+  std::array<std::uint8_t, kAdalightCalibrationSize + kAdalightCheckSize> tail_{};
   std::size_t tail_size_ = 0;
   std::uint64_t skipped_bytes_ = 0;  // 64 bits: a busy serial link passes 4 GiB within a day
   std::uint64_t truncated_frames_ = 0;
 };
+
+// Reads one checked frame -- "Awa", "AwA" or "AWa" -- or a host request from the front of `frame`,
+// as a reader in kAwa over `storage` would find it there: the colours go to the front of the
+// storage, and `out` reports it as Feed does, `consumed` its size. False, with nothing written
+// and `out` untouched, when the front holds none of them whole and intact, or the colours do not
+// fit. Bytes after it are ignored; the storage may overlap `frame`.
+[[nodiscard]] bool DecodeAdalightFrame(std::span<const std::uint8_t> frame, std::span<Rgb> storage,
+                                       AdalightReader::Result& out) noexcept;
 
 }  // namespace ledcolor

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "ledcolor/ledcolor.h"
@@ -87,7 +89,7 @@ TEST(EncodeAdalightFrame, RejectsOutOfFormatInputWithoutWriting) {
   std::vector<std::uint8_t> frame(AdalightFrameSize(kAdalightMaxLeds) + 16, 0xEE);
   const std::vector<std::uint8_t> untouched = frame;
 
-  EXPECT_EQ(EncodeAdalightFrame({}, frame), 0U);
+  EXPECT_EQ(EncodeAdalightFrame(std::span<const Rgb>{}, frame), 0U);
   EXPECT_EQ(EncodeAdalightFrame(too_many, frame), 0U);
   EXPECT_EQ(EncodeAdalightFrame(ten, std::span(frame).first(AdalightFrameSize(10) - 1)), 0U);
   EXPECT_EQ(EncodeAdalightFrame(ten, std::span(frame).first(0)), 0U);
@@ -173,6 +175,126 @@ TEST(AdalightChecked, RejectsEveryDamagedFrameWithoutWriting) {
   EXPECT_EQ(frame, blank);
   EXPECT_EQ(DecodeAdalightFrame(good, out, AdalightFormat::kAwa), 100U);
   EXPECT_EQ(out[100], untouched[100]);
+}
+
+// The calibrated and RGBW variants and the requests, as hosts send them.
+TEST(AdalightVariants, KnownFramesAndRequests) {
+  using Bytes = std::vector<std::uint8_t>;
+  const Bytes calibrated = {0x41, 0x77, 0x41, 0x00, 0x00, 0x55, 0xFF, 0x80,
+                            0x00, 0xFF, 0xA0, 0xA0, 0xA0, 0x62, 0xC6, 0x71};
+  const Bytes rgbw_one = {0x41, 0x57, 0x61, 0x00, 0x00, 0x55, 0xFF,
+                          0x80, 0x00, 0x40, 0xC0, 0xC1, 0xC6};
+  const Bytes rgbw_two = {0x41, 0x57, 0x61, 0x00, 0x01, 0x54, 0x01, 0x02, 0x03,
+                          0x04, 0x05, 0x06, 0x07, 0x08, 0x24, 0x78, 0x20};
+  Bytes frame(32);
+  ASSERT_EQ(EncodeAdalightFrame(std::vector<Rgb>{{0xFF, 0x80, 0x00}}, frame,
+                                ledcolor::kDefaultWhiteCalibration),
+            16U);
+  EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 16), calibrated);
+  ASSERT_EQ(EncodeAdalightFrame(std::vector<ledcolor::Rgbw>{{0xFF, 0x80, 0x00, 0x40}}, frame), 13U);
+  EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 13), rgbw_one);
+  ASSERT_EQ(EncodeAdalightFrame(std::vector<ledcolor::Rgbw>{{1, 2, 3, 4}, {5, 6, 7, 8}}, frame),
+            17U);
+  EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 17), rgbw_two);
+
+  std::vector<Rgb> storage(3);
+  ledcolor::AdalightReader::Result r{};
+  ASSERT_TRUE(DecodeAdalightFrame(calibrated, storage, r));
+  EXPECT_EQ(r.consumed, 16U);
+  EXPECT_EQ(r.led_count, 1U);
+  EXPECT_EQ(r.leds[0], (Rgb{0xFF, 0x80, 0x00}));
+  EXPECT_EQ(r.calibration, ledcolor::kDefaultWhiteCalibration);
+  ASSERT_TRUE(DecodeAdalightFrame(rgbw_two, storage, r));
+  EXPECT_EQ(r.consumed, 17U);
+  ASSERT_EQ(r.leds_rgbw.size(), 2U);
+  EXPECT_TRUE(r.leds.empty() && !r.calibration);
+  EXPECT_EQ(r.leds_rgbw[1], (ledcolor::Rgbw{5, 6, 7, 8}));
+  // Requests fit any storage; their last byte is no checksum, and the one that is begins a frame
+  // of 10915 LEDs, which this storage does not hold.
+  for (const auto& [last, request] : {std::pair{0x15, ledcolor::HostRequest::kHello},
+                                      std::pair{0x35, ledcolor::HostRequest::kGoodbye}}) {
+    const Bytes bytes = {0x41, 0x77, 0x41, 0x2A, 0xA2, static_cast<std::uint8_t>(last)};
+    ASSERT_TRUE(DecodeAdalightFrame(bytes, std::span<Rgb>{}, r));
+    EXPECT_EQ(r.request, request);
+    EXPECT_EQ(r.consumed, 6U);
+    EXPECT_EQ(r.led_count, 0U);
+  }
+  EXPECT_FALSE(DecodeAdalightFrame(Bytes{0x41, 0x77, 0x41, 0x2A, 0xA2, 0xDD}, storage, r));
+}
+
+// Both new variants against the oracle's check bytes: lengths around the kernel's blocks and
+// wrap, encoded apart and in place (the row in the frame's payload), decoded back; every single
+// bit error, a frame one byte short or storage one LED short rejected with nothing written; and
+// the encoders' rejections.
+TEST(AdalightVariants, RoundTripInPlaceAndRejectDamage) {
+  for (const bool rgbw : {false, true}) {
+    const std::size_t per_led = rgbw ? 4 : 3;
+    const ledcolor::WhiteCalibration calibration{200, 0x41, 7, 255};
+    for (const std::size_t leds : {1U, 85U, 86U, 10923U, 65536U}) {
+      SCOPED_TRACE(testing::Message() << (rgbw ? "AWa " : "AwA ") << leds);
+      const std::size_t size = rgbw ? ledcolor::AdalightRgbwFrameSize(leds)
+                                    : ledcolor::AdalightCalibratedFrameSize(leds);
+      ASSERT_EQ(size, 6 + per_led * leds + (rgbw ? 0 : 4) + 3);
+      std::vector<std::uint8_t> frame(size);
+      for (std::size_t i = 0; i < per_led * leds; ++i) {  // the row, already in the payload
+        frame[6 + i] = static_cast<std::uint8_t>(i * 31 + (i >> 9));
+      }
+      const std::vector<std::uint8_t> row(frame.begin() + 6, frame.end() - (rgbw ? 3 : 7));
+      const std::size_t written =
+          rgbw
+              ? EncodeAdalightFrame(
+                    std::span(reinterpret_cast<const ledcolor::Rgbw*>(frame.data() + 6), leds),
+                    frame)
+              : EncodeAdalightFrame(std::span(reinterpret_cast<const Rgb*>(frame.data() + 6), leds),
+                                    frame, calibration);
+      ASSERT_EQ(written, size);
+      const auto scan = ledcolor_testing::ScanAdalightStream(frame, kAdalightMaxLeds * 4 / 3 + 1,
+                                                             AdalightFormat::kAwa);
+      ASSERT_EQ(scan.frames.size(), 1U);
+      EXPECT_EQ(scan.frames[0].end, size);
+      EXPECT_EQ(scan.frames[0].colours, row);
+      std::vector<Rgb> storage(per_led * leds / 3 + 1);
+      ledcolor::AdalightReader::Result r{};
+      ASSERT_TRUE(DecodeAdalightFrame(frame, storage, r));
+      EXPECT_EQ(r.consumed, size);
+      EXPECT_EQ(std::memcmp(storage.data(), row.data(), row.size()), 0);
+      EXPECT_EQ(r.calibration, rgbw ? std::nullopt : std::optional(calibration));
+    }
+    const std::vector<Rgb> row = Row(100);
+    std::vector<std::uint8_t> good(rgbw ? ledcolor::AdalightRgbwFrameSize(75)
+                                        : ledcolor::AdalightCalibratedFrameSize(100));
+    const auto encode = [&](std::span<std::uint8_t> frame) {
+      return rgbw ? EncodeAdalightFrame(
+                        std::span(reinterpret_cast<const ledcolor::Rgbw*>(row.data()), 75), frame)
+                  : EncodeAdalightFrame(row, frame, calibration);
+    };
+    ASSERT_EQ(encode(good), good.size());
+    std::vector<Rgb> out(101, Rgb{0x5A, 0xA5, 0x3C});
+    const std::vector<Rgb> untouched = out;
+    ledcolor::AdalightReader::Result r{};
+    for (std::size_t bit = 0; bit < 8 * good.size(); ++bit) {
+      std::vector<std::uint8_t> frame = good;
+      frame[bit / 8] ^= static_cast<std::uint8_t>(1U << (bit % 8));
+      ASSERT_FALSE(DecodeAdalightFrame(frame, out, r)) << "bit " << bit;
+    }
+    EXPECT_FALSE(DecodeAdalightFrame(std::span(good).first(good.size() - 1), out, r));
+    EXPECT_FALSE(DecodeAdalightFrame(good, std::span(out).first(99), r));
+    EXPECT_EQ(out, untouched);
+    std::vector<std::uint8_t> frame(good.size() + 1, 0xEE);
+    EXPECT_EQ(encode(std::span(frame).first(good.size() - 1)), 0U);
+    EXPECT_EQ(std::count(frame.begin(), frame.end(), 0xEE),
+              static_cast<std::ptrdiff_t>(frame.size()));
+  }
+  std::vector<std::uint8_t> frame(64);
+  const std::vector<Rgb> too_many(kAdalightMaxLeds + 1);
+  const std::vector<ledcolor::Rgbw> too_many_rgbw(kAdalightMaxLeds + 1);
+  EXPECT_EQ(EncodeAdalightFrame(std::span<const Rgb>{}, frame, ledcolor::kDefaultWhiteCalibration),
+            0U);
+  EXPECT_EQ(EncodeAdalightFrame(std::span<const ledcolor::Rgbw>{}, frame), 0U);
+  EXPECT_EQ(EncodeAdalightFrame(too_many, frame, ledcolor::kDefaultWhiteCalibration), 0U);
+  EXPECT_EQ(EncodeAdalightFrame(too_many_rgbw, frame), 0U);
+  static_assert(ledcolor::AdalightCalibratedFrameSize(0) == 0 &&
+                ledcolor::AdalightRgbwFrameSize(kAdalightMaxLeds + 1) == 0);
 }
 
 TEST(AdalightFrameSize, CoversExactlyTheEncodableCounts) {

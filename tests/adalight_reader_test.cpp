@@ -28,6 +28,30 @@ std::vector<std::uint8_t> Frame(std::size_t leds, std::uint8_t seed,
   return frame;
 }
 
+// The checked format's variants: 0 "Awa", 1 "AwA" (a calibration from the seed), 2 "AWa".
+std::vector<std::uint8_t> CheckedFrame(unsigned variant, std::size_t leds, std::uint8_t seed) {
+  if (variant == 0) {
+    return Frame(leds, seed, AdalightFormat::kAwa);
+  }
+  std::vector<Rgb> row(leds);
+  std::vector<ledcolor::Rgbw> rgbw(leds);
+  for (std::size_t i = 0; i < leds; ++i) {
+    row[i] = {static_cast<std::uint8_t>(seed + i), 0x77, 0x41};
+    rgbw[i] = {static_cast<std::uint8_t>(seed + i), 0x57, 0x41, static_cast<std::uint8_t>(i)};
+  }
+  const auto seeded = static_cast<std::uint8_t>(seed * 7);
+  std::vector<std::uint8_t> frame(variant == 1 ? ledcolor::AdalightCalibratedFrameSize(leds)
+                                               : ledcolor::AdalightRgbwFrameSize(leds));
+  const std::size_t size =
+      variant == 1 ? ledcolor::EncodeAdalightFrame(row, frame, {seeded, 160, seed, 0x41})
+                   : ledcolor::EncodeAdalightFrame(rgbw, frame);
+  EXPECT_EQ(size, frame.size());
+  return frame;
+}
+
+const std::vector<std::uint8_t> kHello = {'A', 'w', 'A', 0x2A, 0xA2, 0x15};
+const std::vector<std::uint8_t> kGoodbye = {'A', 'w', 'A', 0x2A, 0xA2, 0x35};
+
 TEST(DecodeAdalightFrame, ReadsTheFrameAtTheFrontAndIgnoresWhatFollows) {
   for (const std::size_t leds : {std::size_t{1}, std::size_t{257}, ledcolor::kAdalightMaxLeds}) {
     std::vector<std::uint8_t> frame = Frame(leds, 7);
@@ -62,8 +86,10 @@ TEST(DecodeAdalightFrame, RejectsABadOrShortFrameAndWritesNothing) {
 
 // Encoded frames in `format` with noise between them -- the header letters included -- and near
 // misses: "AAda", a bad checksum, a header in front of a real one, a cut-off "Ad"; in the checked
-// format also a frame with a bit error, a dropped byte, one cut off by a restarted sender, or a
-// false header whose count swallows the frames after it. `ends` are where the intact frames end.
+// format all three variants and the hosts' requests (followed by "hyperhdr", as hosts send them),
+// stray "Aw" and "AwA" bytes, and a frame with a bit error, a dropped byte, one cut off by a
+// restarted sender, a request inside it, or a false header whose count swallows the frames after
+// it. `ends` are where the intact frames and requests end.
 struct TestStream {
   std::vector<std::uint8_t> bytes;
   std::vector<std::size_t> ends;
@@ -73,7 +99,8 @@ TestStream MakeStream(AdalightFormat format, std::mt19937& rng) {
   const bool checked = format == AdalightFormat::kAwa;
   const std::uint8_t letter = checked ? 'w' : 'd';
   const std::vector<std::vector<std::uint8_t>> near_misses = {
-      {'A'}, {'A', letter, 'a', 0x00}, {'A', letter}, {'A', letter, 'a', 0x00, 0x01, 0x55}, {'d'}};
+      {'A'}, {'A', letter, 'a', 0x00},    {'A', letter},  {'A', letter, 'a', 0x00, 0x01, 0x55},
+      {'d'}, {'A', 'w', 'A', 0x2A, 0xA2}, {'A', 'W', 'A'}};
   TestStream out;
   std::vector<std::uint8_t>& s = out.bytes;
   for (unsigned f = 0; f < 60; ++f) {
@@ -81,19 +108,28 @@ TestStream MakeStream(AdalightFormat format, std::mt19937& rng) {
     // intact frames back to back.
     if (rng() % 3 != 0) {
       for (std::size_t noise = rng() % 12; noise-- > 0;) {
-        const auto letter_or_any = rng() % 4 == 0 ? "Adwa"[rng() % 4] : static_cast<char>(rng());
+        const auto letter_or_any = rng() % 4 == 0 ? "AdwaW"[rng() % 5] : static_cast<char>(rng());
         s.push_back(static_cast<std::uint8_t>(letter_or_any));
       }
       const auto& miss = near_misses[rng() % near_misses.size()];
       s.insert(s.end(), miss.begin(), miss.end());
     }
+    if (checked && rng() % 5 == 0) {  // a request, then "hyperhdr"
+      const auto& request = rng() % 2 == 0 ? kHello : kGoodbye;
+      s.insert(s.end(), request.begin(), request.end());
+      out.ends.push_back(s.size());
+      s.insert(s.end(), {'h', 'y', 'p', 'e', 'r', 'h', 'd', 'r'});
+    }
     const std::size_t leds = f == 30 ? ledcolor::kAdalightMaxLeds : 1 + rng() % (f % 3 ? 20 : 600);
-    const std::vector<std::uint8_t> frame = Frame(leds, static_cast<std::uint8_t>(f), format);
+    const std::vector<std::uint8_t> frame =
+        checked && f != 30
+            ? CheckedFrame(static_cast<unsigned>(rng() % 3), leds, static_cast<std::uint8_t>(f))
+            : Frame(leds, static_cast<std::uint8_t>(f), format);
     // Every other frame has a damaged one in front -- but not the last: a false header there
     // would hold it until 200 LEDs' worth of bytes had come, which they never do.
     if (checked && f % 2 == 1 && f < 59) {
       std::vector<std::uint8_t> bad = frame;
-      switch (f / 2 % 5) {
+      switch (f / 2 % 6) {
         case 0:
           bad[rng() % bad.size()] ^= static_cast<std::uint8_t>(1U << (rng() % 8));
           break;
@@ -106,10 +142,20 @@ TestStream MakeStream(AdalightFormat format, std::mt19937& rng) {
         case 3:
           bad.resize(1 + rng() % (bad.size() - 1));
           break;
+        case 4: {  // a request inside: found there, after the frame's first bytes are given up
+          const auto at = bad.begin() + static_cast<std::ptrdiff_t>(1 + rng() % (bad.size() - 1));
+          bad.insert(at, kGoodbye.begin(), kGoodbye.end());
+          break;
+        }
         default:
           bad = {'A', 'w', 'a', 0x00, 0xC7, 0x92};  // 200 LEDs announced, none sent
       }
       s.insert(s.end(), bad.begin(), bad.end());
+      if (f / 2 % 6 == 4) {
+        const auto request = std::search(s.end() - static_cast<std::ptrdiff_t>(bad.size()), s.end(),
+                                         kGoodbye.begin(), kGoodbye.end());
+        out.ends.push_back(static_cast<std::size_t>(request - s.begin()) + kGoodbye.size());
+      }
     }
     s.insert(s.end(), frame.begin(), frame.end());
     out.ends.push_back(s.size());

@@ -1,6 +1,7 @@
-// An independent reading of an Adalight byte stream, the oracle for AdalightReader in the unit
-// tests and the fuzzer. It sees the whole stream at once and tries every start position in turn,
-// where the reader works byte by byte on pieces; it shares no code with the library.
+// An independent reading of an Adalight byte stream -- classic frames, or the checked variants
+// and the hosts' requests -- the oracle for AdalightReader in the unit tests and the fuzzer. It
+// sees the whole stream at once and tries every start position in turn, where the reader works byte
+// by byte on pieces; it shares no code with the library.
 #pragma once
 
 #include <algorithm>
@@ -31,56 +32,110 @@ inline std::array<std::uint8_t, 3> AwaCheckBytes(std::span<const std::uint8_t> c
           static_cast<std::uint8_t>(fx == 0x41 ? 0xAA : fx)};
 }
 
+// A frame or a request found in the stream.
 struct ScannedFrame {
-  std::size_t end;                    // stream offset just past the frame's last byte
-  std::size_t led_count;              // N
-  std::vector<std::uint8_t> colours;  // the first min(N, kept_leds) colours' bytes
+  std::size_t end;                    // stream offset just past its last byte
+  std::size_t led_count;              // N; 0 for a request
+  std::vector<std::uint8_t> colours;  // the first min(N, kept) colours' bytes (4 a colour in "AWa")
+  bool rgbw = false;                  // an "AWa" frame
+  std::vector<std::uint8_t> calibration;  // an "AwA" frame's four calibration bytes
+  ledcolor::HostRequest request = ledcolor::HostRequest::kNone;
 };
 
 struct ScannedStream {
   std::vector<ScannedFrame> frames;
-  std::size_t skipped = 0;  // start positions ruled out, outside every frame
+  std::size_t skipped = 0;  // start positions ruled out, outside every frame and request
 };
 
-// A position is ruled out as soon as the bytes it has contradict a frame: a letter; in the
-// checked format a count above kept_leds, once both its bytes are there; the header checksum;
-// in the checked format the three check bytes, once all are there. The scan stops at the first
-// position the stream ends too early to decide: its bytes and all after it are still held.
+// What can start at a position: in the classic format "Ada" frames; in the checked format "Awa",
+// "AwA" and "AWa" frames and the two requests.
+struct Shape {
+  const char* letters;
+  std::size_t bytes_per_led;  // 0 for a request
+  std::size_t calibration;    // bytes between the colours and the check bytes
+};
+inline constexpr Shape kClassicShapes[] = {{"Ada", 3, 0}};
+inline constexpr Shape kCheckedShapes[] = {
+    {"Awa", 3, 0}, {"AwA", 3, 4}, {"AWa", 4, 0}, {"AwA", 0, 0}};
+
+// A position is ruled out for a shape as soon as the bytes it has contradict it: a letter; for a
+// request the count bytes 2A A2 and a last byte of 15 or 35; for a frame in the checked format
+// colours beyond the storage (3 * kept_leds bytes), once both count bytes are there, the header
+// checksum, and the three check bytes, once all are there. A position is ruled out when every
+// shape is. The scan stops at the first position the stream ends too early to decide: its bytes
+// and all after it are still held.
 inline ScannedStream ScanAdalightStream(std::span<const std::uint8_t> s, std::size_t kept_leds,
                                         AdalightFormat format = AdalightFormat::kClassic) {
   const bool checked = format == AdalightFormat::kAwa;
-  const char* magic = checked ? "Awa" : "Ada";
-  const std::size_t trailer = checked ? 3 : 0;
+  const std::span<const Shape> shapes =
+      checked ? std::span<const Shape>(kCheckedShapes) : std::span<const Shape>(kClassicShapes);
   ScannedStream out;
   std::size_t i = 0;
   while (i < s.size()) {
     const std::size_t have = s.size() - i;
-    bool ruled_out = false;
-    for (std::size_t k = 0; k < 3 && k < have; ++k) {
-      ruled_out = ruled_out || s[i + k] != static_cast<std::uint8_t>(magic[k]);
-    }
-    const std::size_t n = have >= 5 ? s[i + 3] * 256U + s[i + 4] + 1U : 0;
-    ruled_out = ruled_out || (checked && n > kept_leds);
-    if (!ruled_out && have >= 6) {
-      ruled_out = (s[i + 3] ^ s[i + 4] ^ 0x55) != s[i + 5];
-    }
-    const std::size_t size = 6 + 3 * n + trailer;
-    if (!ruled_out && checked && have >= size) {
-      const auto check = AwaCheckBytes(s.subspan(i + 6, 3 * n));
-      ruled_out = !std::equal(check.begin(), check.end(),
-                              s.begin() + static_cast<std::ptrdiff_t>(i + 6 + 3 * n));
-    }
-    if (ruled_out) {
-      ++out.skipped;
-      ++i;
-      continue;
-    }
-    if (have < 6 || have < size) {
+    bool undecided = false;
+    bool found = false;
+    for (const Shape& shape : shapes) {
+      bool ruled_out = false;
+      for (std::size_t k = 0; k < 3 && k < have; ++k) {
+        ruled_out = ruled_out || s[i + k] != static_cast<std::uint8_t>(shape.letters[k]);
+      }
+      if (shape.bytes_per_led == 0) {  // a request: AwA 2A A2, then 15 or 35
+        ruled_out = ruled_out || (have > 3 && s[i + 3] != 0x2A) || (have > 4 && s[i + 4] != 0xA2) ||
+                    (have > 5 && s[i + 5] != 0x15 && s[i + 5] != 0x35);
+        if (!ruled_out && have >= 6) {
+          out.frames.push_back(
+              {i + 6,
+               0,
+               {},
+               false,
+               {},
+               s[i + 5] == 0x15 ? ledcolor::HostRequest::kHello : ledcolor::HostRequest::kGoodbye});
+          i += 6;
+          found = true;
+          break;
+        }
+        undecided = undecided || !ruled_out;
+        continue;
+      }
+      const std::size_t n = have >= 5 ? s[i + 3] * 256U + s[i + 4] + 1U : 0;
+      ruled_out = ruled_out || (checked && shape.bytes_per_led * n > 3 * kept_leds);
+      if (!ruled_out && have >= 6) {
+        ruled_out = (s[i + 3] ^ s[i + 4] ^ 0x55) != s[i + 5];
+      }
+      const std::size_t payload = shape.bytes_per_led * n + shape.calibration;
+      const std::size_t size = 6 + payload + (checked ? 3 : 0);
+      if (!ruled_out && checked && have >= size) {
+        const auto check = AwaCheckBytes(s.subspan(i + 6, payload));
+        ruled_out = !std::equal(check.begin(), check.end(),
+                                s.begin() + static_cast<std::ptrdiff_t>(i + 6 + payload));
+      }
+      if (ruled_out) {
+        continue;
+      }
+      if (have < 6 || have < size) {
+        undecided = true;
+        continue;
+      }
+      const auto colours = s.subspan(i + 6, shape.bytes_per_led * std::min(n, kept_leds));
+      const auto calibration = s.subspan(i + 6 + shape.bytes_per_led * n, shape.calibration);
+      out.frames.push_back({i + size,
+                            n,
+                            {colours.begin(), colours.end()},
+                            shape.bytes_per_led == 4,
+                            {calibration.begin(), calibration.end()}});
+      i += size;
+      found = true;
       break;
     }
-    const auto colours = s.subspan(i + 6, 3 * std::min(n, kept_leds));
-    out.frames.push_back({i + size, n, {colours.begin(), colours.end()}});
-    i += size;
+    if (found) {
+      continue;
+    }
+    if (undecided) {
+      break;
+    }
+    ++out.skipped;
+    ++i;
   }
   return out;
 }
@@ -102,12 +157,21 @@ bool ReaderAgreesWithScan(std::span<const std::uint8_t> stream, std::span<ledcol
       return false;
     }
     const ScannedFrame& want = expected.frames[frame++];
-    const auto got = std::as_bytes(r.leds);
+    const auto got = want.rgbw ? std::as_bytes(r.leds_rgbw) : std::as_bytes(r.leds);
+    const auto other = want.rgbw ? std::as_bytes(r.leds) : std::as_bytes(r.leds_rgbw);
+    const std::vector<std::uint8_t> calibration =
+        r.calibration ? std::vector<std::uint8_t>{r.calibration->gain, r.calibration->red,
+                                                  r.calibration->green, r.calibration->blue}
+                      : std::vector<std::uint8_t>{};
     // A checked frame found in the bytes of a failed candidate comes out after its end.
     const bool in_time = format == AdalightFormat::kAwa ? offset >= want.end : offset == want.end;
-    return in_time && r.led_count == want.led_count && got.size() == want.colours.size() &&
+    return in_time && r.led_count == want.led_count && r.request == want.request &&
+           got.size() == want.colours.size() && other.empty() && calibration == want.calibration &&
            std::equal(want.colours.begin(), want.colours.end(), got.begin(),
                       [](std::uint8_t a, std::byte b) { return std::byte{a} == b; });
+  };
+  const auto completed = [](const ledcolor::AdalightReader::Result& r) {
+    return r.led_count != 0 || r.request != ledcolor::HostRequest::kNone;
   };
   while (offset < stream.size()) {
     const std::size_t size = std::min(next_piece(), stream.size() - offset);
@@ -122,16 +186,16 @@ bool ReaderAgreesWithScan(std::span<const std::uint8_t> stream, std::span<ledcol
       }
       offset += r.consumed;
       input = input.subspan(r.consumed);
-      if (r.led_count == 0) {
-        if (!input.empty() || r.leds.size() != 0) {
-          return false;  // a Feed that completes no frame takes all it is given
+      if (!completed(r)) {
+        if (!input.empty() || r.leds.size() != 0 || r.leds_rgbw.size() != 0 || r.calibration) {
+          return false;  // a Feed that completes nothing takes all it is given
         }
       } else if (!matches(r)) {
         return false;
       }
     }
   }
-  for (auto r = reader.Feed({}); r.led_count != 0; r = reader.Feed({})) {
+  for (auto r = reader.Feed({}); completed(r); r = reader.Feed({})) {
     if (r.consumed != 0 || !matches(r)) {
       return false;
     }

@@ -1,4 +1,4 @@
-// The check bytes of a kAwa frame, shared by its encoder, its decoder and the reader.
+// The check bytes of the checked frames, shared by their encoders, decoders and the reader.
 // Internal: not installed.
 #pragma once
 
@@ -33,5 +33,18 @@ inline std::array<std::uint8_t, kAdalightCheckSize> CheckBytes(
   sums.Add(colours);
   return sums.Bytes();
 }
+
+// A row as the bytes it is.
+template <typename Led>
+std::span<const std::uint8_t> RowBytes(std::span<const Led> leds) noexcept {
+  return {reinterpret_cast<const std::uint8_t*>(leds.data()), leds.size_bytes()};
+}
+
+// Writes a checked frame of `led_count` LEDs to `frame`, which has room for it: the letters
+// `magic`, the count and checksum, the colours `row` (which may overlap `frame`: say so with
+// `overlap`), `extra` (an "AwA" frame's calibration), and the check bytes over colours and extra.
+void WriteChecked(std::span<const std::uint8_t> row, bool overlap, const std::uint8_t (&magic)[3],
+                  std::size_t led_count, std::span<const std::uint8_t> extra,
+                  std::uint8_t* frame) noexcept;
 
 }  // namespace ledcolor::adalight

@@ -5,13 +5,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
+
+#include "ledcolor/adalight.h"
 
 namespace ledcolor::adalight {
 
-inline constexpr std::uint8_t kMagic[] = {0x41, 0x64, 0x61};         // "Ada"
-inline constexpr std::uint8_t kCheckedMagic[] = {0x41, 0x77, 0x61};  // "Awa"
-static_assert(kMagic[0] == kCheckedMagic[0], "both formats start with 'A': one NextStart serves");
+inline constexpr std::uint8_t kMagic[] = {0x41, 0x64, 0x61};            // "Ada"
+inline constexpr std::uint8_t kCheckedMagic[] = {0x41, 0x77, 0x61};     // "Awa"
+inline constexpr std::uint8_t kCalibratedMagic[] = {0x41, 0x77, 0x41};  // "AwA"
+inline constexpr std::uint8_t kRgbwMagic[] = {0x41, 0x57, 0x61};        // "AWa"
+static_assert(kMagic[0] == kCheckedMagic[0], "every frame starts with 'A': one NextStart serves");
 
 // The N that a complete six-byte header announces, 1 to 65536, or 0 when it is no header.
 constexpr std::size_t LedCount(const std::uint8_t* header,
@@ -46,6 +51,79 @@ constexpr void WriteHeader(std::uint8_t* out, const std::uint8_t (&magic)[3],
   out[3] = hi;
   out[4] = lo;
   out[5] = static_cast<std::uint8_t>(hi ^ lo ^ 0x55);
+}
+
+// The checked variants, by their letters.
+enum class Variant : std::uint8_t { kAwa, kCalibrated, kRgbw };
+
+// The bytes of a variant's payload that go to the storage (3N, or 4N for RGBW), and the bytes
+// between them and the frame's end (the calibration of an "AwA" frame, the check bytes).
+constexpr std::size_t ColourBytes(Variant variant, std::size_t led_count) noexcept {
+  return (variant == Variant::kRgbw ? 4 : 3) * led_count;
+}
+constexpr std::size_t TrailerBytes(Variant variant) noexcept {
+  return (variant == Variant::kCalibrated ? kAdalightCalibrationSize : 0) + kAdalightCheckSize;
+}
+
+// What the first `have` bytes (up to six) of a checked header can still be, for storage of
+// `storage_bytes` bytes: each byte is judged as it comes, the count as soon as both its bytes
+// are there, the variant by its letters.
+struct Judgement {
+  enum class Kind : std::uint8_t { kNo, kMaybe, kFrame, kRequest } kind;
+  Variant variant;
+  std::size_t led_count;  // a kFrame's N
+  HostRequest request;    // a kRequest's
+};
+
+// The variant the first `have` letters can still begin (kAwa while fewer than three are there),
+// or nothing.
+constexpr std::optional<Variant> LettersOf(const std::uint8_t* header, std::size_t have) noexcept {
+  if (have >= 1 && header[0] != 0x41) {  // 'A'
+    return std::nullopt;
+  }
+  if (have >= 2 && header[1] != 0x77 && header[1] != 0x57) {  // 'w' or 'W'
+    return std::nullopt;
+  }
+  if (have < 3) {
+    return Variant::kAwa;
+  }
+  if (header[2] == 0x61) {  // 'a': "Awa" or "AWa"
+    return header[1] == 0x57 ? Variant::kRgbw : Variant::kAwa;
+  }
+  if (header[2] == 0x41 && header[1] == 0x77) {  // "AwA"
+    return Variant::kCalibrated;
+  }
+  return std::nullopt;
+}
+
+constexpr Judgement JudgeChecked(const std::uint8_t* header, std::size_t have,
+                                 std::size_t storage_bytes) noexcept {
+  using Kind = Judgement::Kind;
+  constexpr Judgement kNo{Kind::kNo, Variant::kAwa, 0, HostRequest::kNone};
+  const std::optional<Variant> variant = LettersOf(header, have);
+  if (!variant) {
+    return kNo;
+  }
+  // Requests are "AwA" 2A A2 and one of two bytes, which fit any storage.
+  const bool request_so_far = *variant == Variant::kCalibrated && (have < 4 || header[3] == 0x2A) &&
+                              (have < 5 || header[4] == 0xA2);
+  // The count field holds N - 1, high byte first.
+  const std::size_t led_count = have >= 5 ? ((std::size_t{header[3]} << 8) | header[4]) + 1 : 0;
+  const bool fits = ColourBytes(*variant, led_count) <= storage_bytes;
+  if (!fits && !request_so_far) {
+    return kNo;
+  }
+  if (have < kAdalightHeaderSize) {
+    return {Kind::kMaybe, *variant, 0, HostRequest::kNone};
+  }
+  if (request_so_far && (header[5] == 0x15 || header[5] == 0x35)) {
+    return {Kind::kRequest, *variant, 0,
+            header[5] == 0x15 ? HostRequest::kHello : HostRequest::kGoodbye};
+  }
+  if (!fits || header[5] != (header[3] ^ header[4] ^ 0x55)) {
+    return kNo;
+  }
+  return {Kind::kFrame, *variant, led_count, HostRequest::kNone};
 }
 
 }  // namespace ledcolor::adalight

@@ -8,36 +8,17 @@
 
 namespace ledcolor {
 
-namespace {
-
-using Header = std::array<std::uint8_t, kAdalightHeaderSize>;
-
-// Whether the first `size` bytes of a header can still begin a checked frame whose colours fit
-// `storage_leds`: each byte is judged as it comes, the count as soon as both its bytes are there.
-bool CouldBeCheckedHeader(const Header& header, std::size_t size, std::size_t storage_leds) {
-  for (std::size_t i = 0; i < std::min(size, std::size(adalight::kCheckedMagic)); ++i) {
-    if (header[i] != adalight::kCheckedMagic[i]) {
-      return false;
-    }
-  }
-  // The count field holds N - 1: N > storage_leds exactly when the field reaches storage_leds.
-  if (size >= 5 && ((std::size_t{header[3]} << 8) | header[4]) >= storage_leds) {
-    return false;
-  }
-  return size < kAdalightHeaderSize || header[5] == (header[3] ^ header[4] ^ 0x55);
-}
-
-}  // namespace
+using adalight::Judgement;
 
 AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t> bytes) noexcept {
-  const auto found = [this](std::size_t consumed, std::size_t led_count) {
-    return Result{consumed, led_count, storage_.first(led_count)};
+  const auto completed = [](const Result& r) {
+    return r.led_count != 0 || r.request != HostRequest::kNone;
   };
-  // Held bytes with no header are what followed a frame found in a failed candidate: they are
-  // searched before any new byte.
+  // Held bytes with no header are what followed a frame or request found in a failed candidate:
+  // they are searched before any new byte.
   if (header_size_ == 0 && held_size_ + tail_size_ != 0) {
-    if (const std::size_t led_count = Search(); led_count != 0) {
-      return found(0, led_count);
+    if (Result found = Search(); completed(found)) {
+      return found;
     }
   }
   std::size_t pos = 0;
@@ -51,29 +32,31 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
       }
     }
     // The candidate grows by its header a byte at a time, its colours in one copy straight into
-    // the front of the storage, where they wait, and its check bytes. Each header byte can rule it
-    // out and the last check byte settles it: Search judges it there, and when it fails goes on
-    // from its second byte.
+    // the front of the storage, where they wait, and what follows them a byte at a time. Each
+    // header byte can rule it out and its last byte settles it: Search judges it there, and when
+    // it fails goes on from its second byte.
     if (header_size_ < kAdalightHeaderSize) {
       header_[header_size_++] = bytes[pos++];
-    } else if (held_size_ < 3 * led_count_) {
-      const std::size_t take = std::min(3 * led_count_ - held_size_, bytes.size() - pos);
+    } else if (held_size_ < colour_bytes_) {
+      const std::size_t take = std::min(colour_bytes_ - held_size_, bytes.size() - pos);
       // memmove: the input may lie in the storage itself.
       std::memmove(StorageBytes() + held_size_, bytes.data() + pos, take);
       held_size_ += take;
       pos += take;
       continue;
-    } else if (tail_[tail_size_++] = bytes[pos++]; tail_size_ < kAdalightCheckSize) {
+    } else if (tail_[tail_size_++] = bytes[pos++]; tail_size_ < trailer_bytes_) {
       continue;
     }
-    if (const std::size_t led_count = Search(); led_count != 0) {
-      return found(pos, led_count);
+    if (Result found = Search(); completed(found)) {
+      found.consumed = pos;
+      return found;
     }
   }
   return {pos, 0, {}};
 }
 
-std::size_t AdalightReader::Search() noexcept {
+AdalightReader::Result AdalightReader::Search() noexcept {
+  using Kind = Judgement::Kind;
   const std::size_t held = header_size_ + held_size_ + tail_size_;
   const std::size_t storage_end = header_size_ + held_size_;  // the run's bytes in the storage end
   for (std::size_t at = 0; at < held; ++at, ++skipped_bytes_) {
@@ -87,37 +70,57 @@ std::size_t AdalightReader::Search() noexcept {
         break;
       }
     }
-    Header header{};
+    std::array<std::uint8_t, kAdalightHeaderSize> header{};
     const std::size_t have = std::min(held - at, kAdalightHeaderSize);
     for (std::size_t i = 0; i < have; ++i) {
       header[i] = HeldByte(at + i);
     }
-    if (!CouldBeCheckedHeader(header, have, storage_.size())) {
+    const Judgement judged = adalight::JudgeChecked(header.data(), have, storage_.size_bytes());
+    if (judged.kind == Kind::kNo) {
       continue;
     }
-    const std::size_t led_count =
-        have < kAdalightHeaderSize ? 0 : adalight::LedCount(header.data(), adalight::kCheckedMagic);
+    if (judged.kind == Kind::kRequest) {
+      KeepFrom(at + kAdalightHeaderSize);
+      return {0, 0, {}, {}, {}, judged.request};
+    }
     const std::size_t colours = at + kAdalightHeaderSize;
-    if (led_count == 0 || colours + 3 * led_count + kAdalightCheckSize > held) {
-      Adopt(at, header, led_count);  // it may yet be a frame
-      return 0;
+    const std::size_t colour_bytes = adalight::ColourBytes(judged.variant, judged.led_count);
+    const std::size_t trailer_bytes = adalight::TrailerBytes(judged.variant);
+    const bool calibrated = judged.variant == adalight::Variant::kCalibrated;
+    const std::size_t checked_bytes = colour_bytes + (calibrated ? kAdalightCalibrationSize : 0);
+    if (judged.kind == Kind::kMaybe || colours + colour_bytes + trailer_bytes > held) {
+      Adopt(at, header, have, colour_bytes, trailer_bytes);  // it may yet be a frame or request
+      return {0, 0, {}};
     }
-    if (ChecksMatch(colours, led_count)) {
-      TakeFrame(colours, led_count);
-      return led_count;
+    if (!ChecksMatch(colours, checked_bytes)) {
+      continue;
     }
+    // Taken: the calibration read before the colours move, the colours to the front of the
+    // storage, below the bytes after the frame, which stay held.
+    Result found{0, judged.led_count, {}};
+    if (calibrated) {
+      const std::size_t from = colours + colour_bytes;
+      found.calibration = WhiteCalibration{HeldByte(from), HeldByte(from + 1), HeldByte(from + 2),
+                                           HeldByte(from + 3)};
+    }
+    MoveToStorage(colours, colour_bytes);
+    KeepFrom(colours + colour_bytes + trailer_bytes);
+    if (judged.variant == adalight::Variant::kRgbw) {
+      found.leds_rgbw = {reinterpret_cast<const Rgbw*>(storage_.data()), judged.led_count};
+    } else {
+      found.leds = storage_.first(judged.led_count);
+    }
+    return found;
   }
   header_size_ = held_from_ = held_size_ = tail_size_ = 0;
-  return 0;
+  return {0, 0, {}};
 }
 
-void AdalightReader::TakeFrame(std::size_t colours, std::size_t led_count) noexcept {
-  // Its colours go to the front of the storage, below the bytes after it, which stay held, with no
-  // header, for the next search.
+void AdalightReader::KeepFrom(std::size_t end) noexcept {
+  // The run from `end` on starts in the storage, or in tail_; never in header_, since `end`
+  // follows a whole six-byte header.
   const std::size_t held = header_size_ + held_size_ + tail_size_;
   const std::size_t storage_end = header_size_ + held_size_;
-  const std::size_t end = colours + 3 * led_count + kAdalightCheckSize;
-  MoveToStorage(colours, 3 * led_count);
   const std::size_t rest_in_tail = held - std::max(end, storage_end);
   std::memmove(tail_.data(), tail_.data() + (tail_size_ - rest_in_tail), rest_in_tail);
   held_size_ = end < storage_end ? storage_end - end : 0;
@@ -128,15 +131,17 @@ void AdalightReader::TakeFrame(std::size_t colours, std::size_t led_count) noexc
 
 void AdalightReader::Adopt(std::size_t at,
                            const std::array<std::uint8_t, kAdalightHeaderSize>& header,
-                           std::size_t led_count) noexcept {
+                           std::size_t have, std::size_t colour_bytes,
+                           std::size_t trailer_bytes) noexcept {
   // The held bytes from `at` on, laid out as the candidate being read: its header (whole or not),
-  // its colours at the front of the storage, the check bytes after them. Those last are copied
-  // first, since moving the colours down may overwrite them.
+  // its colours at the front of the storage, what follows them in tail_. Those last are copied
+  // first, since moving the colours down may overwrite them. A candidate is adopted only when it
+  // is not whole, so fewer than `trailer_bytes` follow its colours.
   const std::size_t held = header_size_ + held_size_ + tail_size_;
-  const std::size_t have = std::min(held - at, kAdalightHeaderSize);
   const std::size_t colours = at + kAdalightHeaderSize;
-  const std::size_t colours_held = led_count == 0 ? 0 : std::min(held - colours, 3 * led_count);
-  std::array<std::uint8_t, kAdalightCheckSize> tail{};
+  const std::size_t colours_held =
+      have < kAdalightHeaderSize ? 0 : std::min(held - colours, colour_bytes);
+  std::array<std::uint8_t, kAdalightCalibrationSize + kAdalightCheckSize> tail{};
   const std::size_t tail_size = held - at - have - colours_held;
   for (std::size_t i = 0; i < tail_size; ++i) {
     tail[i] = HeldByte(colours + colours_held + i);
@@ -148,7 +153,8 @@ void AdalightReader::Adopt(std::size_t at,
   held_size_ = colours_held;
   tail_ = tail;
   tail_size_ = tail_size;
-  led_count_ = led_count;
+  colour_bytes_ = colour_bytes;
+  trailer_bytes_ = trailer_bytes;
 }
 
 std::uint8_t AdalightReader::HeldByte(std::size_t at) const noexcept {
@@ -173,14 +179,24 @@ void AdalightReader::MoveToStorage(std::size_t from, std::size_t size) noexcept 
   }
 }
 
-bool AdalightReader::ChecksMatch(std::size_t colours, std::size_t led_count) const noexcept {
-  // A whole candidate's colours always lie in the storage: after them come its three check bytes,
-  // and the tail holds no more than three.
-  const std::size_t size = 3 * led_count;
-  const auto check =
-      adalight::CheckBytes({StorageBytes() + held_from_ + (colours - header_size_), size});
+bool AdalightReader::ChecksMatch(std::size_t payload, std::size_t size) const noexcept {
+  // The payload's bytes in the storage are summed where they lie; the few that a failed
+  // candidate's tail_ held (a frame found at its very end), and an "AwA" frame's calibration,
+  // one by one.
+  const std::size_t storage_end = header_size_ + held_size_;
+  const std::size_t in_storage = payload < storage_end ? std::min(size, storage_end - payload) : 0;
+  adalight::CheckSums sums;
+  if (in_storage != 0) {
+    sums.Add({StorageBytes() + held_from_ + (payload - header_size_), in_storage});
+  }
+  std::array<std::uint8_t, kAdalightCalibrationSize + kAdalightCheckSize> rest{};
+  for (std::size_t i = in_storage; i < size; ++i) {
+    rest[i - in_storage] = HeldByte(payload + i);
+  }
+  sums.Add(std::span(rest).first(size - in_storage));
+  const auto check = sums.Bytes();
   for (std::size_t k = 0; k < check.size(); ++k) {
-    if (HeldByte(colours + size + k) != check[k]) {
+    if (HeldByte(payload + size + k) != check[k]) {
       return false;
     }
   }

@@ -1,0 +1,19 @@
+#include "ledcolor/adalight.h"
+#include "ledcolor/adalight/check_sums.h"
+#include "ledcolor/adalight/header.h"
+#include "ledcolor/internal/overlap.h"
+
+namespace ledcolor {
+
+std::size_t EncodeAdalightFrame(std::span<const Rgbw> leds,
+                                std::span<std::uint8_t> frame) noexcept {
+  const std::size_t size = AdalightRgbwFrameSize(leds.size());
+  if (size == 0 || frame.size() < size) {
+    return 0;
+  }
+  adalight::WriteChecked(adalight::RowBytes(leds), internal::Overlap(leds, frame),
+                         adalight::kRgbwMagic, leds.size(), {}, frame.data());
+  return size;
+}
+
+}  // namespace ledcolor
