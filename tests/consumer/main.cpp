@@ -94,9 +94,14 @@ int main() {
       }
     }
   }
-  // A failed candidate can leave complete frames held: an empty input hands them out one by one.
-  for (auto frame = reader.Feed({}); frame.led_count != 0; frame = reader.Feed({})) {
-    Drive(frame.leds);
+  // A failed candidate can leave complete frames (or requests) held: an empty input hands them out
+  // one by one.
+  for (auto frame = reader.Feed({});
+       frame.led_count != 0 || frame.request != ledcolor::HostRequest::kNone;
+       frame = reader.Feed({})) {
+    if (frame.led_count != 0) {
+      Drive(frame.leds);
+    }
   }
   std::printf("%u bytes skipped\n", static_cast<unsigned>(reader.SkippedBytes()));
   return 0;
