@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ledcolor/ledcolor.h"
+#include "reference_net.h"
 
 namespace {
 
@@ -334,6 +335,56 @@ void BM_EncodeWs2812BytesRgb(benchmark::State& state) {
   });
 }
 
+// The network: one 170-LED universe (510 levels) decoded and taken into a two-universe row by a
+// FrameAssembler, as a controller does with each datagram, beside a memcpy of the 510 levels.
+template <typename Decode>
+void TakeUniverse(benchmark::State& state, const ledcolor_testing::Bytes& datagram,
+                  Decode decode_and_take) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(decode_and_take(datagram));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * 510);
+}
+
+void BM_NetDdp(benchmark::State& state) {
+  std::vector<std::uint8_t> row(3 * 340);
+  ledcolor::FrameAssembler assembler(row, {1, 1, 3});
+  std::uint8_t sequence = 0;
+  TakeUniverse(state, ledcolor_testing::MakeDdp(false, 0, 0, ledcolor_testing::Bytes(510, 0x5A)),
+               [&](const ledcolor_testing::Bytes& d) {
+                 ledcolor::DdpPacket packet = *ledcolor::DecodeDdp(d);
+                 packet.sequence = sequence = static_cast<std::uint8_t>(sequence % 15 + 1);
+                 return assembler.Take(packet, 0).show;
+               });
+}
+
+void BM_NetE131(benchmark::State& state) {
+  std::vector<std::uint8_t> row(3 * 340);
+  ledcolor::FrameAssembler assembler(row, {1, 1, 3});
+  std::uint8_t sequence = 0;
+  TakeUniverse(state, ledcolor_testing::MakeE131Data({}, ledcolor_testing::Bytes(510, 0x5A)),
+               [&](const ledcolor_testing::Bytes& d) {
+                 ledcolor::E131Packet packet = *ledcolor::DecodeE131(d);
+                 packet.sequence = ++sequence;
+                 packet.universe = static_cast<std::uint16_t>(1 + sequence % 2);
+                 return assembler.Take(packet, 0).show;
+               });
+}
+
+void BM_NetArtNet(benchmark::State& state) {
+  std::vector<std::uint8_t> row(3 * 340);
+  ledcolor::FrameAssembler assembler(row, {1, 1, 3});
+  std::uint8_t sequence = 0;
+  TakeUniverse(state, ledcolor_testing::MakeArtDmx(0, 1, ledcolor_testing::Bytes(510, 0x5A)),
+               [&](const ledcolor_testing::Bytes& d) {
+                 ledcolor::ArtNetPacket packet = *ledcolor::DecodeArtNet(d);
+                 packet.sequence = ++sequence;
+                 packet.port_address = static_cast<std::uint16_t>(1 + sequence % 2);
+                 return assembler.Take(packet, 0x0A000001, 0).show;
+               });
+}
+
 BENCHMARK_CAPTURE(BM_EncodeAdalightFrame, classic, ledcolor::AdalightFormat::kClassic)
     ->Arg(1)
     ->Arg(10)
@@ -375,5 +426,9 @@ BENCHMARK(BM_MemcpyBytes)->Arg(4 * 65536);
 BENCHMARK(BM_EncodeWs2812BytesRgb);
 BENCHMARK(BM_EncodeWs2812SpiRgbw);
 BENCHMARK(BM_MemcpyBytes)->Arg(12 * 65536);
+BENCHMARK(BM_NetDdp);
+BENCHMARK(BM_NetE131);
+BENCHMARK(BM_NetArtNet);
+BENCHMARK(BM_MemcpyBytes)->Arg(510);
 
 }  // namespace

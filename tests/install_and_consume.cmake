@@ -16,7 +16,7 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --config "${
 include(GNUInstallDirs)
 foreach(installed IN ITEMS include/ledcolor/ledcolor.h include/ledcolor/color.h
                            include/ledcolor/adalight.h include/ledcolor/light.h
-                           include/ledcolor/strip.h
+                           include/ledcolor/strip.h include/ledcolor/net.h
                            ${CMAKE_INSTALL_LIBDIR}/cmake/ledcolor/ledcolorConfig.cmake
                            ${CMAKE_INSTALL_LIBDIR}/cmake/ledcolor/ledcolorConfigVersion.cmake
                            ${CMAKE_INSTALL_LIBDIR}/pkgconfig/ledcolor.pc)

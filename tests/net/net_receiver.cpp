@@ -1,0 +1,225 @@
+// The network family against real senders: receives one protocol's datagrams on a UDP socket, runs
+// each through the library's decoder and a FrameAssembler as a controller would, and succeeds when
+// a row it is told to show is the frame the sender was told to send. Test-only, POSIX hosts.
+//
+//   net_receiver ddp|e131|artnet ADDRESS FIRST_UNIVERSE FIRST_CHANNEL CHANNELS LEDS SECONDS
+//   [GROUP_IF]
+//     listens on ADDRESS at the protocol's port (4048, 5568, 6454) for up to SECONDS; with
+//     GROUP_IF, an interface address, it also joins the E1.31 multicast groups of the layout.
+//   net_receiver send-ddp ADDRESS LEDS CHANNELS
+//     sends the DDP frame the receiver expects, built from the format (DDP has no sender to
+//     install), in packets of 1440 bytes of data, the last with push.
+//
+// The frame: in universe index k of the layout (the first is 0), channel c (from 1) holds
+// (29 k + 7 c + 1) mod 256; a DDP frame's byte i holds (7 i + 3) mod 256.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ledcolor/ledcolor.h"
+#include "reference_net.h"
+
+namespace {
+
+std::uint8_t Level(std::size_t universe_index, std::size_t channel) {
+  return static_cast<std::uint8_t>(29 * universe_index + 7 * channel + 1);
+}
+
+// The row the layout makes of that frame: each LED from its universe and channels.
+std::vector<std::uint8_t> ExpectedRow(const ledcolor::UniverseLayout& layout, std::size_t leds) {
+  std::vector<std::uint8_t> row(leds * layout.channels);
+  const std::size_t ch = layout.channels;
+  const std::size_t first = (513 - layout.first_channel) / ch;
+  for (std::size_t led = 0; led < leds; ++led) {
+    const std::size_t k = led < first ? 0 : 1 + (led - first) / (512 / ch);
+    const std::size_t in_universe = led < first ? led : (led - first) % (512 / ch);
+    const std::size_t channel = (k == 0 ? layout.first_channel : 1) + in_universe * ch;
+    for (std::size_t b = 0; b < ch; ++b) {
+      row[led * ch + b] = Level(k, channel + b);
+    }
+  }
+  return row;
+}
+
+int Socket(const char* address, std::uint16_t port, bool bind_it) {
+  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(port);
+  if (fd < 0 || inet_pton(AF_INET, address, &at.sin_addr) != 1 ||
+      (bind_it && bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0)) {
+    std::perror(address);
+    std::exit(2);
+  }
+  return fd;
+}
+
+int SendDdp(const char* address, std::size_t leds, std::size_t channels) {
+  const int fd = Socket(address, 4048, false);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(4048);
+  inet_pton(AF_INET, address, &to.sin_addr);
+  std::vector<std::uint8_t> frame(leds * channels);
+  for (std::size_t i = 0; i < frame.size(); ++i) {
+    frame[i] = static_cast<std::uint8_t>(7 * i + 3);
+  }
+  std::uint8_t sequence = 0;
+  for (std::size_t offset = 0; offset < frame.size(); offset += 1440) {
+    const std::size_t size = std::min<std::size_t>(1440, frame.size() - offset);
+    sequence = static_cast<std::uint8_t>(sequence % 15 + 1);
+    const auto packet = ledcolor_testing::MakeDdp(
+        offset + size == frame.size(), sequence, static_cast<std::uint32_t>(offset),
+        {frame.begin() + static_cast<std::ptrdiff_t>(offset),
+         frame.begin() + static_cast<std::ptrdiff_t>(offset + size)},
+        channels == 4 ? 0x1B : 0x0B);
+    sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  }
+  close(fd);
+  std::printf("send-ddp: %zu bytes sent to %s:4048\n", frame.size(), address);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 5 && std::string(argv[1]) == "send-ddp") {
+    return SendDdp(argv[2], std::strtoul(argv[3], nullptr, 10), std::strtoul(argv[4], nullptr, 10));
+  }
+  if (argc < 8) {
+    std::fprintf(stderr, "usage: see the top of net_receiver.cpp\n");
+    return 2;
+  }
+  const std::string protocol = argv[1];
+  const ledcolor::UniverseLayout layout{static_cast<std::uint16_t>(std::atoi(argv[3])),
+                                        static_cast<std::uint16_t>(std::atoi(argv[4])),
+                                        static_cast<std::uint8_t>(std::atoi(argv[5]))};
+  const std::size_t leds = std::strtoul(argv[6], nullptr, 10);
+  const int seconds = std::atoi(argv[7]);
+  const std::uint16_t port = protocol == "ddp" ? 4048 : protocol == "e131" ? 5568 : 6454;
+  const int fd = Socket(argv[2], port, true);
+  std::vector<std::uint8_t> row(leds * layout.channels, 0);
+  std::vector<std::uint8_t> expected = ExpectedRow(layout, leds);
+  if (protocol == "ddp") {
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      expected[i] = static_cast<std::uint8_t>(7 * i + 3);
+    }
+  }
+  // The universes the layout spans, for E1.31 multicast: 239.255.hi.lo each.
+  const std::size_t first_leds = (513 - layout.first_channel) / layout.channels;
+  const std::size_t per = 512 / layout.channels;
+  const std::size_t universes = leds <= first_leds ? 1 : 2 + (leds - first_leds - 1) / per;
+  for (std::size_t k = 0; argc > 8 && k < universes; ++k) {
+    const unsigned u = layout.first_universe + static_cast<unsigned>(k);
+    ip_mreq group{};
+    group.imr_multiaddr.s_addr = htonl(0xEFFF0000U | u);
+    inet_pton(AF_INET, argv[8], &group.imr_interface);
+    setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group);
+  }
+  std::printf("%s: listening on %s:%u for %zu LEDs of %u channels from universe %u channel %u\n",
+              protocol.c_str(), argv[2], port, leds, layout.channels, layout.first_universe,
+              layout.first_channel);
+  std::fflush(stdout);
+
+  ledcolor::FrameAssembler assembler(row, layout);
+  const auto start = std::chrono::steady_clock::now();
+  const auto now_ms = [&] {
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now() - start)
+                                          .count());
+  };
+  std::size_t datagrams = 0, decoded = 0, shows = 0;
+  std::vector<std::uint8_t> buffer(2048);
+  while (now_ms() < static_cast<std::uint32_t>(seconds) * 1000) {
+    pollfd wait{fd, POLLIN, 0};
+    if (poll(&wait, 1, 100) <= 0) {
+      continue;
+    }
+    sockaddr_in from{};
+    socklen_t from_size = sizeof from;
+    const ssize_t got = recvfrom(fd, buffer.data(), buffer.size(), 0,
+                                 reinterpret_cast<sockaddr*>(&from), &from_size);
+    if (got < 0) {
+      continue;
+    }
+    ++datagrams;
+    const std::span<const std::uint8_t> datagram(buffer.data(), static_cast<std::size_t>(got));
+    const std::uint32_t now = now_ms();
+    ledcolor::FrameAssembler::Result result{true, false};
+    const auto take = [&](const auto& packet) {
+      if constexpr (std::is_same_v<std::decay_t<decltype(packet)>, ledcolor::ArtNetPacket>) {
+        return assembler.Take(packet, ntohl(from.sin_addr.s_addr), now);
+      } else {
+        return assembler.Take(packet, now);
+      }
+    };
+    const auto handle = [&](const auto& packet) {
+      ++decoded;
+      if (std::getenv("NET_RECEIVER_TRACE") != nullptr) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(packet)>, ledcolor::DdpPacket>) {
+          std::printf("  ddp offset %u, %zu bytes%s\n", packet.offset, packet.data.size(),
+                      packet.push ? ", push" : "");
+        } else if constexpr (std::is_same_v<std::decay_t<decltype(packet)>, ledcolor::E131Packet>) {
+          std::printf("  e131 %s universe %u, sequence %u, %zu slots\n",
+                      packet.kind == ledcolor::E131Packet::Kind::kSync ? "sync" : "data",
+                      packet.universe, packet.sequence, packet.slots.size());
+        } else {
+          std::printf("  artnet %s port address %u from %08X, sequence %u, %zu slots\n",
+                      packet.kind == ledcolor::ArtNetPacket::Kind::kSync ? "sync" : "dmx",
+                      packet.port_address, ntohl(from.sin_addr.s_addr), packet.sequence,
+                      packet.slots.size());
+        }
+      }
+      result = take(packet);
+      if (!result.taken) {  // shown first, then taken again, as a controller does
+        ++shows;
+        result = take(packet);
+      }
+    };
+    if (protocol == "ddp") {
+      if (const auto p = ledcolor::DecodeDdp(datagram)) {
+        handle(*p);
+      }
+    } else if (protocol == "e131") {
+      if (const auto p = ledcolor::DecodeE131(datagram)) {
+        handle(*p);
+      }
+    } else if (const auto p = ledcolor::DecodeArtNet(datagram)) {
+      handle(*p);
+    }
+    if (result.show) {
+      ++shows;
+      if (row == expected) {
+        std::printf(
+            "%s: %zu datagrams, %zu decoded, %zu shows; show %zu is the frame sent "
+            "(%zu bytes, first %02X %02X %02X, last %02X)\n",
+            protocol.c_str(), datagrams, decoded, shows, shows, row.size(), row[0], row[1], row[2],
+            row.back());
+        return 0;
+      }
+    }
+  }
+  std::size_t first_wrong = 0;
+  while (first_wrong < row.size() && row[first_wrong] == expected[first_wrong]) {
+    ++first_wrong;
+  }
+  std::printf(
+      "%s: %zu datagrams, %zu decoded, %zu shows, sender %s; the row differs from the "
+      "frame sent from byte %zu\n",
+      protocol.c_str(), datagrams, decoded, shows,
+      assembler.SenderActive(now_ms()) ? "active" : "gone", first_wrong);
+  return 1;
+}

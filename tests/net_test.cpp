@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <span>
+#include <vector>
+
+#include "ledcolor/ledcolor.h"
+#include "reference_net.h"
+
+namespace {
+
+using ledcolor::ArtNetPacket;
+using ledcolor::DdpPacket;
+using ledcolor::E131Packet;
+using ledcolor::FrameAssembler;
+using ledcolor::UniverseLayout;
+using ledcolor_testing::Bytes;
+
+bool Same(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+  return a.data() == b.data() && a.size() == b.size();  // the same bytes of the datagram
+}
+bool Same(const std::optional<DdpPacket>& a, const std::optional<DdpPacket>& b) {
+  return a.has_value() == b.has_value() &&
+         (!a || (a->push == b->push && a->sequence == b->sequence && a->data_type == b->data_type &&
+                 a->offset == b->offset && Same(a->data, b->data)));
+}
+bool Same(const std::optional<E131Packet>& a, const std::optional<E131Packet>& b) {
+  return a.has_value() == b.has_value() &&
+         (!a || (a->kind == b->kind && a->cid == b->cid && a->priority == b->priority &&
+                 a->sync_address == b->sync_address && a->sequence == b->sequence &&
+                 a->preview == b->preview && a->terminated == b->terminated &&
+                 a->force_sync == b->force_sync && a->universe == b->universe &&
+                 Same(a->slots, b->slots)));
+}
+bool Same(const std::optional<ArtNetPacket>& a, const std::optional<ArtNetPacket>& b) {
+  return a.has_value() == b.has_value() &&
+         (!a || (a->kind == b->kind && a->sequence == b->sequence &&
+                 a->port_address == b->port_address && Same(a->slots, b->slots)));
+}
+
+// Valid datagrams of every kind the decoders take, and the same with a byte changed, some cut
+// short or grown, a field set to the edge of its range: each decoder agrees with the field-by-field
+// reading on every one, and takes what it should.
+TEST(NetDecoders, AgreeWithTheReferenceOnValidAndMutatedDatagrams) {
+  std::mt19937 rng(26);
+  const auto pick = [&](std::size_t n) { return static_cast<unsigned>(rng() % n); };
+  const auto byte = [&] { return static_cast<std::uint8_t>(rng()); };
+  const auto levels = [&](std::size_t n) {
+    Bytes v(n);
+    for (auto& b : v) {
+      b = byte();
+    }
+    return v;
+  };
+  constexpr std::uint8_t kTypes[] = {0x00, 0x01, 0x0B, 0x1B, 0x3B};  // the last is no DDP type
+  std::size_t accepted = 0;
+  for (unsigned trial = 0; trial < 3000; ++trial) {
+    std::array<std::uint8_t, 16> cid{};
+    cid[pick(16)] = byte();
+    ledcolor_testing::E131Fields f{cid,
+                                   static_cast<std::uint8_t>(pick(202)),
+                                   static_cast<std::uint16_t>(pick(3)),
+                                   byte(),
+                                   static_cast<std::uint8_t>(pick(8) * 0x20),
+                                   static_cast<std::uint16_t>(1 + pick(64000))};
+    Bytes d;
+    switch (trial % 5) {
+      case 0:
+        d = ledcolor_testing::MakeDdp(pick(2) == 0, byte(), static_cast<std::uint32_t>(rng()),
+                                      levels(pick(600)), kTypes[pick(5)], pick(2) == 0);
+        break;
+      case 1:
+        d = ledcolor_testing::MakeE131Data(f, levels(pick(514)), pick(8) == 0 ? 0xDD : 0);
+        break;
+      case 2:
+        d = ledcolor_testing::MakeE131Sync(cid, byte(), static_cast<std::uint16_t>(rng()));
+        break;
+      case 3:
+        d = ledcolor_testing::MakeArtDmx(byte(), static_cast<std::uint16_t>(rng()),
+                                         levels(pick(514)));
+        break;
+      default:
+        d = ledcolor_testing::MakeArtSync();
+    }
+    // Two thirds mutated: a byte anywhere, the length, or both.
+    if (trial % 3 != 0 && !d.empty()) {
+      d[pick(d.size())] = pick(2) == 0 ? byte() : static_cast<std::uint8_t>(d[0] ^ 0x40);
+    }
+    if (trial % 3 == 2) {
+      d.resize(pick(2) == 0 ? pick(d.size() + 1) : d.size() + 1 + pick(4), 0x00);
+    }
+    SCOPED_TRACE(testing::Message() << "trial " << trial << ", " << d.size() << " bytes");
+    const std::span<const std::uint8_t> datagram(d);
+    const auto ddp = ledcolor::DecodeDdp(datagram);
+    const auto e131 = ledcolor::DecodeE131(datagram);
+    const auto artnet = ledcolor::DecodeArtNet(datagram);
+    ASSERT_TRUE(Same(ddp, ledcolor_testing::ReadDdp(datagram)));
+    ASSERT_TRUE(Same(e131, ledcolor_testing::ReadE131(datagram)));
+    ASSERT_TRUE(Same(artnet, ledcolor_testing::ReadArtNet(datagram)));
+    accepted += ddp.has_value() + e131.has_value() + artnet.has_value();
+  }
+  EXPECT_GT(accepted, 1000U);  // the valid ones, and a few mutations that keep them valid
+
+  // Known rejections: a DDP status reply (id 251) and query; an E1.31 discovery packet; the
+  // largest and smallest data packets the formats allow, taken.
+  Bytes status = ledcolor_testing::MakeDdp(true, 1, 0, {'{', '}'});
+  status[3] = 251;
+  EXPECT_FALSE(ledcolor::DecodeDdp(status));
+  Bytes query = ledcolor_testing::MakeDdp(true, 1, 0, {});
+  query[0] |= 0x02;
+  EXPECT_FALSE(ledcolor::DecodeDdp(query));
+  ledcolor_testing::E131Fields discovery;
+  discovery.universe = 64214;
+  EXPECT_FALSE(ledcolor::DecodeE131(ledcolor_testing::MakeE131Data(discovery, Bytes(512))));
+  EXPECT_EQ(ledcolor::DecodeE131(ledcolor_testing::MakeE131Data({}, Bytes(512)))->slots.size(),
+            512U);
+  EXPECT_TRUE(ledcolor::DecodeE131(ledcolor_testing::MakeE131Data({}, {}))->slots.empty());
+  EXPECT_EQ(
+      ledcolor::DecodeArtNet(ledcolor_testing::MakeArtDmx(0, 0x7FFF, Bytes(511)))->port_address,
+      0x7FFF);
+  EXPECT_FALSE(ledcolor::DecodeArtNet(ledcolor_testing::MakeArtDmx(0, 0, Bytes(513))));
+}
+
+// A random life of a controller: DDP packets, E1.31 data and sync from three sources at two
+// priorities, Art-Net data and ArtSync from three senders, in and out of the layout, with
+// repeats, late packets, sequence 0, skipped universes, preview and terminated streams, and
+// silences past each timeout, on a clock that wraps. The assembler answers every packet as the
+// model of its rules does, holds the same row, and says the sender is active when the model does.
+TEST(FrameAssembler, FollowsTheModelOfItsRulesOverRandomPacketSequences) {
+  std::mt19937 rng(2026);
+  const auto pick = [&](std::size_t n) { return static_cast<unsigned>(rng() % n); };
+  std::array<std::size_t, 4> outcomes{};  // by taken * 2 + show
+  for (unsigned run = 0; run < 60; ++run) {
+    const std::uint8_t channels = run % 3 == 2 ? 4 : 3;
+    const UniverseLayout layout{
+        static_cast<std::uint16_t>(run == 7 ? 63998 : 1 + pick(100)),
+        static_cast<std::uint16_t>(run % 5 == 0 ? 1 + pick(512) : 1 + pick(40)), channels};
+    const std::size_t leds = run == 11 ? 0 : 1 + pick(500);
+    std::vector<std::uint8_t> row(channels * leds + (run % 4 == 1 ? 2 : 0), 0x11);
+    std::vector<std::uint8_t> model_row = row;
+    FrameAssembler assembler(row, layout);
+    ledcolor_testing::ModelAssembler model(model_row, layout);
+    std::uint32_t now = 0xFFFF0000U + static_cast<std::uint32_t>(pick(60000));
+    std::array<std::uint8_t, 8> sequence{};
+    for (unsigned step = 0; step < 400; ++step) {
+      const unsigned who = pick(3);
+      const unsigned roll = pick(100);
+      // Silences around each timeout (2.5 s, 4 s, 10 s), now and then.
+      constexpr std::uint32_t kSilences[] = {2490, 2499, 2500, 3995, 4000, 9990, 10000, 30000};
+      now += roll < 3 ? kSilences[pick(8)] : pick(40);
+      const auto universe = static_cast<std::uint16_t>(layout.first_universe - 1 + pick(6));
+      Bytes levels(pick(4) == 0 ? pick(520) : 512);
+      for (auto& b : levels) {
+        b = static_cast<std::uint8_t>(rng());
+      }
+      // Mostly the next sequence of the sender; now and then a repeat, a late one, or 0.
+      std::uint8_t& seq = sequence[who + (roll % 2) * 3];
+      seq = static_cast<std::uint8_t>(roll < 8 ? seq : roll < 12 ? seq - 5 : seq + 1);
+      const std::uint8_t sent = roll % 17 == 0 ? 0 : seq;
+      Bytes d;
+      if (roll < 20) {
+        d = ledcolor_testing::MakeDdp(
+            roll % 3 == 0, static_cast<std::uint8_t>(sent % 16),
+            static_cast<std::uint32_t>(pick(row.size() + 40)),
+            Bytes(levels.begin(), levels.begin() + pick(levels.size() + 1)));
+      } else if (roll < 55) {
+        ledcolor_testing::E131Fields f;
+        f.cid[0] = static_cast<std::uint8_t>(who);
+        f.priority = static_cast<std::uint8_t>(who == 2 && step % 100 < 50 ? 150 : 100);
+        f.sync_address = step % 200 < 100 ? 0 : 7;
+        f.sequence = sent;
+        f.options = roll == 21 ? 0x80 : roll == 22 ? 0x40 : 0;
+        f.universe = universe;
+        d = ledcolor_testing::MakeE131Data(f, levels);
+      } else if (roll < 60) {
+        std::array<std::uint8_t, 16> cid{};
+        cid[0] = static_cast<std::uint8_t>(who);
+        d = ledcolor_testing::MakeE131Sync(cid, sent, roll % 2 == 0 ? 7 : 8);
+      } else {
+        d = roll < 95 ? ledcolor_testing::MakeArtDmx(sent, universe, levels)
+                      : ledcolor_testing::MakeArtSync();
+      }
+      SCOPED_TRACE(testing::Message() << "run " << run << ", step " << step);
+      // Datagrams the decoders refuse (too many levels, none) never reach an assembler.
+      const auto ddp = ledcolor::DecodeDdp(d);
+      const auto e131 = ledcolor::DecodeE131(d);
+      const auto artnet = ledcolor::DecodeArtNet(d);
+      if (!ddp && !e131 && !artnet) {
+        continue;
+      }
+      const auto take = [&](auto& target) -> FrameAssembler::Result {
+        return ddp    ? target.Take(*ddp, now)
+               : e131 ? target.Take(*e131, now)
+                      : target.Take(*artnet, 0x0A000001U + who, now);
+      };
+      // A caller drives a shown row and, when the packet was not taken, takes it again.
+      for (int attempt = 0; attempt < 2; ++attempt) {
+        const FrameAssembler::Result got = take(assembler);
+        const FrameAssembler::Result want = take(model);
+        ASSERT_EQ(got.taken, want.taken);
+        ASSERT_EQ(got.show, want.show);
+        ASSERT_EQ(row, model_row);
+        ++outcomes[got.taken * 2U + got.show];
+        if (got.taken) {
+          break;
+        }
+      }
+      const std::uint32_t later = now + pick(3000);
+      ASSERT_EQ(assembler.SenderActive(later), model.SenderActive(later));
+    }
+  }
+  // The sequences reach every answer: shown first, taken, taken and shown.
+  EXPECT_GT(outcomes[1], 100U);
+  EXPECT_GT(outcomes[2], 5000U);
+  EXPECT_GT(outcomes[3], 1000U);
+}
+
+// The rules on a two-universe RGB strip, spelled out: a frame shows when both universes are in; a
+// sender that skips an unchanged universe still gets its frames shown, untorn; a higher priority
+// takes over and loses the universe 2.5 s after its last packet; a fifth source is ignored while
+// four are active; sync holds the frame until the sync packet; silence ends the sender.
+TEST(FrameAssembler, KeepsFramesWholeAndMovesOnWhenTheSenderDoes) {
+  std::vector<std::uint8_t> row(3 * 200, 0);
+  FrameAssembler assembler(row, {5, 1, 3});
+  const auto data = [](std::uint8_t source, std::uint16_t universe, std::uint8_t value,
+                       std::uint8_t priority = 100, std::uint16_t sync = 0) {
+    ledcolor_testing::E131Fields f;
+    f.cid[0] = source;
+    f.universe = universe;
+    f.priority = priority;
+    f.sync_address = sync;
+    return ledcolor_testing::MakeE131Data(f, Bytes(510, value));
+  };
+  std::uint32_t now = 1000;
+  const auto take = [&](const Bytes& d) { return assembler.Take(*ledcolor::DecodeE131(d), now); };
+  const auto result = [](FrameAssembler::Result r) { return r.taken * 2 + r.show; };
+  constexpr int kTaken = 2, kShown = 3, kShowFirst = 1;
+  EXPECT_EQ(result(take(data(1, 5, 10))), kTaken);
+  EXPECT_EQ(result(take(data(1, 6, 11))), kShown);  // 170 LEDs in universe 5, 30 in 6
+  EXPECT_EQ(row[3 * 170], 11);
+  EXPECT_EQ(result(take(data(1, 5, 20))), kTaken);
+  EXPECT_EQ(result(take(data(1, 5, 21))), kShowFirst);  // universe 6 unchanged, not sent
+  EXPECT_EQ(row[0], 20);                                // shown as it was, untorn
+  EXPECT_EQ(result(take(data(1, 5, 21))), kTaken);
+  EXPECT_EQ(result(take(data(2, 5, 30, 150))), kShowFirst);  // takes over universe 5
+  EXPECT_EQ(result(take(data(2, 5, 30, 150))), kTaken);
+  EXPECT_EQ(result(take(data(1, 6, 31))), kShown);
+  EXPECT_EQ(result(take(data(1, 5, 40))), kTaken);  // ignored: source 2 is higher
+  EXPECT_EQ(row[0], 30);
+  now += 2499;
+  EXPECT_EQ(result(take(data(1, 5, 40))), kTaken);  // still ignored: source 2 was heard 2.499 s ago
+  EXPECT_EQ(row[0], 30);
+  now += 1;  // source 2 is gone
+  EXPECT_EQ(result(take(data(1, 5, 41))), kTaken);
+  EXPECT_EQ(row[0], 41);
+  EXPECT_EQ(result(take(data(1, 6, 42))), kShown);
+  for (std::uint8_t source = 2; source <= 4; ++source) {
+    EXPECT_EQ(result(take(data(source, 6, 50, 50))), kTaken);  // lower: tracked, not shown
+  }
+  EXPECT_EQ(result(take(data(9, 6, 60, 200))), kTaken);  // a fifth, at the top priority: ignored
+  EXPECT_EQ(row[3 * 170], 42);
+  // Sync: data with a sync address shows by the rule of completeness until a sync packet comes;
+  // then it waits for the next one, and a universe may come twice before it.
+  EXPECT_EQ(result(take(data(1, 5, 70, 100, 9))), kTaken);
+  EXPECT_EQ(result(take(data(1, 6, 70, 100, 9))), kShown);
+  EXPECT_EQ(result(take(ledcolor_testing::MakeE131Sync({1}, 1, 9))), kShown);
+  EXPECT_EQ(result(take(data(1, 5, 71, 100, 9))), kTaken);
+  EXPECT_EQ(result(take(data(1, 6, 72, 100, 9))), kTaken);  // complete, but held for the sync
+  EXPECT_EQ(result(take(data(1, 5, 73, 100, 9))), kTaken);
+  EXPECT_EQ(result(take(ledcolor_testing::MakeE131Sync({2}, 1, 9))), kTaken);  // not a holder
+  EXPECT_EQ(result(take(ledcolor_testing::MakeE131Sync({1}, 2, 9))), kShown);
+  EXPECT_EQ(row[0], 73);
+  EXPECT_TRUE(assembler.SenderActive(now + 2499));
+  EXPECT_FALSE(assembler.SenderActive(now + 2500));
+  // Art-Net: the first sender holds a port address until 10 s without its packets; after an
+  // ArtSync from it, data shows only at ArtSync, until 4 s pass without one.
+  std::vector<std::uint8_t> strip(3 * 100, 0);
+  FrameAssembler art(strip, {3, 1, 3});
+  const auto dmx = [&](std::uint32_t sender, std::uint8_t value) {
+    return result(
+        art.Take(*ledcolor::DecodeArtNet(ledcolor_testing::MakeArtDmx(0, 3, Bytes(300, value))),
+                 sender, now));
+  };
+  const auto art_sync = [&](std::uint32_t sender) {
+    return result(art.Take(*ledcolor::DecodeArtNet(ledcolor_testing::MakeArtSync()), sender, now));
+  };
+  EXPECT_EQ(dmx(1, 1), kShown);
+  now += 9999;
+  EXPECT_EQ(dmx(2, 2), kTaken);    // ignored: sender 1 was heard 9.999 s ago
+  EXPECT_EQ(art_sync(2), kTaken);  // nor does it set the pace
+  now += 1;
+  EXPECT_EQ(dmx(2, 3), kShown);
+  EXPECT_EQ(art_sync(2), kShown);
+  EXPECT_EQ(dmx(2, 4), kTaken);  // held for the next ArtSync
+  now += 3999;
+  EXPECT_EQ(dmx(2, 5), kTaken);
+  EXPECT_EQ(strip[0], 5);
+  now += 1;  // 4 s without an ArtSync: the rule of completeness is back, and its universe came
+  EXPECT_EQ(dmx(2, 6), kShowFirst);  // in since the last show
+  EXPECT_EQ(dmx(2, 6), kShown);
+
+  // Layouts that could never be whole take nothing.
+  for (const UniverseLayout bad : {UniverseLayout{1, 511, 3}, UniverseLayout{1, 1, 5},
+                                   UniverseLayout{1, 0, 3}, UniverseLayout{63999, 1, 3}}) {
+    FrameAssembler none(row, bad);
+    EXPECT_EQ(result(none.Take(*ledcolor::DecodeE131(data(1, bad.first_universe, 1)), now)),
+              kTaken);
+    EXPECT_FALSE(none.SenderActive(now));
+  }
+  std::vector<std::uint8_t> huge(3 * 170 * 64 + 3);
+  FrameAssembler too_many(huge, {1, 1, 3});
+  EXPECT_EQ(
+      result(too_many.Take(*ledcolor::DecodeDdp(ledcolor_testing::MakeDdp(true, 0, 0, {1})), now)),
+      kTaken);
+}
+
+}  // namespace
