@@ -5,10 +5,11 @@
 #   LIBRARY  the static library
 cmake_minimum_required(VERSION 3.25)
 
-# The last line: libgcc's arithmetic helpers on 32-bit Arm -- division where the core has no divide
-# instruction (ARMv6-M), and 64-bit multiplication and division.
+# The last lines: libgcc's arithmetic helpers on 32-bit Arm -- division where the core has no
+# divide instruction (ARMv6-M), and 64-bit multiplication, division and shifts.
 set(allowed memmove memcpy memset memchr memcmp isxdigit strtoul __ctype_b_loc __stack_chk_fail
-            __aeabi_uidiv __aeabi_idiv __aeabi_uidivmod __aeabi_lmul __aeabi_uldivmod)
+            __aeabi_uidiv __aeabi_idiv __aeabi_uidivmod __aeabi_lmul __aeabi_uldivmod __aeabi_llsl
+            __aeabi_llsr)
 
 execute_process(COMMAND "${NM}" --defined-only "${LIBRARY}" OUTPUT_VARIABLE defined
                 COMMAND_ERROR_IS_FATAL ANY)

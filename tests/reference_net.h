@@ -242,7 +242,7 @@ class ModelAssembler {
     for (std::size_t k = 0; k < p.data.size(); ++k) {
       const std::uint64_t at = std::uint64_t{p.offset} + k;
       if (at < row_.size()) {
-        row_[at] = p.data[k];
+        row_[static_cast<std::size_t>(at)] = p.data[k];
         end = end || at + 1 == row_.size();
       }
     }

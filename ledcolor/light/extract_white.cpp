@@ -24,11 +24,9 @@ std::size_t ExtractWhite(std::span<const Rgb> in, Rgb white, std::span<Rgbw> out
   const __m128i zero = _mm_setzero_si128();
   internal::Vectors<3> kv{};
   internal::Vectors<3> rv{};
-  internal::Vectors<3> no_limit{};
   for (std::size_t c = 0; c < 3; ++c) {
     kv[c] = _mm_set1_epi16(static_cast<short>(k[c]));
     rv[c] = _mm_set1_epi16(static_cast<short>(reciprocal[c]));
-    no_limit[c] = _mm_set1_epi16(k[c] == 0 ? 255 : 0);
   }
   const auto* packed = reinterpret_cast<const std::uint8_t*>(in.data());
   for (; in.size() - i >= 16; i += 16) {
@@ -40,7 +38,10 @@ std::size_t ExtractWhite(std::span<const Rgb> in, Rgb white, std::span<Rgbw> out
       __m128i w = _mm_set1_epi16(255);
       for (std::size_t c = 0; c < 3; ++c) {
         v[c] = h == 0 ? _mm_unpacklo_epi8(rgb[c], zero) : _mm_unpackhi_epi8(rgb[c], zero);
-        w = _mm_min_epi16(w, white::Limit(kv[c], rv[c], no_limit[c], v[c]));
+        if (k[c] != 0) {  // a channel at 0 sets no limit
+          // Unsigned minimum, since quotients reach past the signed lanes: w - max(w - q, 0).
+          w = _mm_sub_epi16(w, _mm_subs_epu16(w, white::Quotient(kv[c], rv[c], v[c])));
+        }
       }
       for (std::size_t c = 0; c < 3; ++c) {
         halves[h][c] = _mm_sub_epi16(v[c], white::Mix(kv[c], w));

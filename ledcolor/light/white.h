@@ -41,22 +41,17 @@ inline __m128i Mix(__m128i k, __m128i x) noexcept {
   return _mm_srli_epi16(_mm_mulhi_epu16(t, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
 }
 
-// min(v, 255) for unsigned 16-bit lanes, which SSE2 has no unsigned minimum for.
-inline __m128i AtMost255(__m128i v) noexcept {
-  return _mm_sub_epi16(v, _mm_subs_epu16(v, _mm_set1_epi16(255)));
-}
-
-// Limit in every lane; `no_limit` is 255 in the lanes of a k of 0, else 0.
-inline __m128i Limit(__m128i k, __m128i reciprocal, __m128i no_limit, __m128i c) noexcept {
+// Limit in every lane for a k that is not 0, before the cut to 255: the quotient
+// (255 c + 127) / k itself, up to 65152 for k = 1. The reciprocal gives it or one less, and
+// k (w + 1) <= x settles which; that product is at most x + k, so it never leaves a lane.
+inline __m128i Quotient(__m128i k, __m128i reciprocal, __m128i c) noexcept {
   const __m128i x = _mm_add_epi16(_mm_mullo_epi16(c, _mm_set1_epi16(255)), _mm_set1_epi16(127));
-  const __m128i w = AtMost255(_mm_mulhi_epu16(x, reciprocal));
-  // k (w + 1) <= x as unsigned lanes: the saturating difference is 0. At w = 255 the product is at
-  // most 65280, still a lane, and the second AtMost255 takes back the step.
-  const __m128i one = _mm_set1_epi16(1);
-  const __m128i next = _mm_add_epi16(w, one);
+  const __m128i w = _mm_mulhi_epu16(x, reciprocal);
+  // Unsigned lanes: k (w + 1) <= x when the saturating difference is 0; -1 then, 0 otherwise.
   const __m128i fits =
-      _mm_cmpeq_epi16(_mm_subs_epu16(_mm_mullo_epi16(k, next), x), _mm_setzero_si128());
-  return _mm_max_epi16(AtMost255(_mm_sub_epi16(w, fits)), no_limit);
+      _mm_cmpeq_epi16(_mm_subs_epu16(_mm_mullo_epi16(k, _mm_add_epi16(w, _mm_set1_epi16(1))), x),
+                      _mm_setzero_si128());
+  return _mm_sub_epi16(w, fits);
 }
 #endif
 

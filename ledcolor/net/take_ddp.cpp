@@ -20,7 +20,8 @@ FrameAssembler::Result FrameAssembler::Take(const DdpPacket& packet,
   // The offset counts the row's bytes; what lies beyond the row is ignored.
   bool reaches_end = false;
   if (packet.offset < row_.size() && !packet.data.empty()) {
-    const std::size_t bytes = std::min(packet.data.size(), row_.size() - packet.offset);
+    const std::size_t bytes =
+        std::min<std::size_t>(packet.data.size(), row_.size() - packet.offset);
     std::copy_n(packet.data.begin(), bytes, row_.begin() + packet.offset);
     reaches_end = packet.offset + bytes == row_.size();
   }
