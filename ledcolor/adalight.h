@@ -194,11 +194,12 @@ class AdalightReader {
   // follows a frame or request found in it, and awaits a Search.
   Result FeedChecked(std::span<const std::uint8_t> bytes) noexcept;
   // Searches the held run from its first byte: for the first frame or request that lies complete
-  // in it, which is taken (a frame's colours moved into place) and returned, the rest of the run
-  // kept for the next search; else for the first position that may still start one, which becomes
-  // the candidate being read; else gives up the whole run. Returns an empty Result but for the
-  // first of these.
-  Result Search() noexcept;
+  // in it, which is taken (a frame's colours moved into place, what Found reports kept in found_)
+  // and answers true, the rest of the run kept for the next search; else for the first position
+  // that may still start one, which becomes the candidate being read; else gives up the whole run.
+  bool Search() noexcept;
+  // The Result of what Search found last, taking `consumed` bytes of the input.
+  [[nodiscard]] Result Found(std::size_t consumed) const noexcept;
   // Drops the held bytes before `end`, keeping the rest as a run with no header.
   void KeepFrom(std::size_t end) noexcept;
   // The candidate at `at`, with the header bytes held for it, made the one being read: its
@@ -225,6 +226,14 @@ class AdalightReader {
   std::size_t held_size_ = 0;
   std::size_t colour_bytes_ = 0;   // kAwa: the candidate's colour bytes, 3N or 4N
   std::size_t trailer_bytes_ = 0;  // and what follows them
+  // kAwa: what Search found last -- the variant (0 "Awa", 1 "AwA", 2 "AWa"), a request, an "AwA"
+  // frame's calibration -- and its N.
+  struct {
+    std::uint8_t variant;
+    HostRequest request;
+    std::array<std::uint8_t, kAdalightCalibrationSize> calibration;
+  } found_{};
+  std::size_t found_leds_ = 0;
   std::array<std::uint8_t, kAdalightCalibrationSize + kAdalightCheckSize> tail_{};
   std::size_t tail_size_ = 0;
   std::uint64_t skipped_bytes_ = 0;  // 64 bits: a busy serial link passes 4 GiB within a day

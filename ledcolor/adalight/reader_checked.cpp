@@ -11,15 +11,10 @@ namespace ledcolor {
 using adalight::Judgement;
 
 AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t> bytes) noexcept {
-  const auto completed = [](const Result& r) {
-    return r.led_count != 0 || r.request != HostRequest::kNone;
-  };
   // Held bytes with no header are what followed a frame or request found in a failed candidate:
   // they are searched before any new byte.
-  if (header_size_ == 0 && held_size_ + tail_size_ != 0) {
-    if (Result found = Search(); completed(found)) {
-      return found;
-    }
+  if (header_size_ == 0 && held_size_ + tail_size_ != 0 && Search()) {
+    return Found(0);
   }
   std::size_t pos = 0;
   while (pos < bytes.size()) {
@@ -47,15 +42,31 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
     } else if (tail_[tail_size_++] = bytes[pos++]; tail_size_ < trailer_bytes_) {
       continue;
     }
-    if (Result found = Search(); completed(found)) {
-      found.consumed = pos;
-      return found;
+    if (Search()) {
+      return Found(pos);
     }
   }
   return {pos, 0, {}};
 }
 
-AdalightReader::Result AdalightReader::Search() noexcept {
+AdalightReader::Result AdalightReader::Found(std::size_t consumed) const noexcept {
+  Result result{consumed, found_leds_, {}};
+  const std::size_t bytes_per_led = found_.variant == 2 ? 4 : 3;  // "AWa" holds four an LED
+  if (found_.request != HostRequest::kNone) {
+    result.request = found_.request;
+  } else if (bytes_per_led == 4) {
+    result.leds_rgbw = {reinterpret_cast<const Rgbw*>(storage_.data()), found_leds_};
+  } else {
+    result.leds = storage_.first(found_leds_);
+  }
+  if (found_.variant == 1) {
+    result.calibration = WhiteCalibration{found_.calibration[0], found_.calibration[1],
+                                          found_.calibration[2], found_.calibration[3]};
+  }
+  return result;
+}
+
+bool AdalightReader::Search() noexcept {
   using Kind = Judgement::Kind;
   const std::size_t held = header_size_ + held_size_ + tail_size_;
   const std::size_t storage_end = header_size_ + held_size_;  // the run's bytes in the storage end
@@ -81,7 +92,9 @@ AdalightReader::Result AdalightReader::Search() noexcept {
     }
     if (judged.kind == Kind::kRequest) {
       KeepFrom(at + kAdalightHeaderSize);
-      return {0, 0, {}, {}, {}, judged.request};
+      found_ = {0, judged.request, {}};
+      found_leds_ = 0;
+      return true;
     }
     const std::size_t colours = at + kAdalightHeaderSize;
     const std::size_t colour_bytes = adalight::ColourBytes(judged.variant, judged.led_count);
@@ -90,30 +103,24 @@ AdalightReader::Result AdalightReader::Search() noexcept {
     const std::size_t checked_bytes = colour_bytes + (calibrated ? kAdalightCalibrationSize : 0);
     if (judged.kind == Kind::kMaybe || colours + colour_bytes + trailer_bytes > held) {
       Adopt(at, header, have, colour_bytes, trailer_bytes);  // it may yet be a frame or request
-      return {0, 0, {}};
+      return false;
     }
     if (!ChecksMatch(colours, checked_bytes)) {
       continue;
     }
     // Taken: the calibration read before the colours move, the colours to the front of the
     // storage, below the bytes after the frame, which stay held.
-    Result found{0, judged.led_count, {}};
-    if (calibrated) {
-      const std::size_t from = colours + colour_bytes;
-      found.calibration = WhiteCalibration{HeldByte(from), HeldByte(from + 1), HeldByte(from + 2),
-                                           HeldByte(from + 3)};
+    found_ = {static_cast<std::uint8_t>(judged.variant), HostRequest::kNone, {}};
+    for (std::size_t i = 0; calibrated && i < kAdalightCalibrationSize; ++i) {
+      found_.calibration[i] = HeldByte(colours + colour_bytes + i);
     }
+    found_leds_ = judged.led_count;
     MoveToStorage(colours, colour_bytes);
     KeepFrom(colours + colour_bytes + trailer_bytes);
-    if (judged.variant == adalight::Variant::kRgbw) {
-      found.leds_rgbw = {reinterpret_cast<const Rgbw*>(storage_.data()), judged.led_count};
-    } else {
-      found.leds = storage_.first(judged.led_count);
-    }
-    return found;
+    return true;
   }
   header_size_ = held_from_ = held_size_ = tail_size_ = 0;
-  return {0, 0, {}};
+  return false;
 }
 
 void AdalightReader::KeepFrom(std::size_t end) noexcept {

@@ -28,21 +28,24 @@ constexpr std::uint8_t Scale(std::uint8_t v, std::uint32_t multiplier) noexcept 
 }
 
 // Every byte to table[byte]. There is no vector lookup in baseline x86-64 (that came with SSSE3's
-// pshufb, and 16 entries at a time), so the lookups are one byte each; they go a machine word at a
-// time, one load and one store a word, each byte back where it was taken from (so the byte order
-// of the machine does not matter).
+// pshufb, and 16 entries at a time), so the lookups are one byte each. On 64-bit machines they go
+// a word at a time, one load and one store a word, each byte back where it was taken from (so the
+// byte order does not matter), which keeps a byte's store from stalling the next byte's load; a
+// 32-bit microcontroller has no such stall, and keeps the smaller plain loop.
 inline void MapBytes(std::uint8_t* bytes, std::size_t size, const ByteTable& table) noexcept {
-  using Word = std::uintptr_t;
   std::size_t i = 0;
-  for (; size - i >= sizeof(Word); i += sizeof(Word)) {
-    Word in = 0;
-    std::memcpy(&in, bytes + i, sizeof(Word));
-    Word out = 0;
-    internal::Unrolled<sizeof(Word)>([&](auto k) {
-      constexpr unsigned kShift = 8 * k;
-      out |= Word{table[(in >> kShift) & 0xFF]} << kShift;
-    });
-    std::memcpy(bytes + i, &out, sizeof(Word));
+  if constexpr (sizeof(void*) == 8) {
+    using Word = std::uint64_t;
+    for (; size - i >= sizeof(Word); i += sizeof(Word)) {
+      Word in = 0;
+      std::memcpy(&in, bytes + i, sizeof(Word));
+      Word out = 0;
+      internal::Unrolled<sizeof(Word)>([&](auto k) {
+        constexpr unsigned kShift = 8 * k;
+        out |= Word{table[static_cast<std::size_t>((in >> kShift) & 0xFF)]} << kShift;
+      });
+      std::memcpy(bytes + i, &out, sizeof(Word));
+    }
   }
   for (; i < size; ++i) {
     bytes[i] = table[bytes[i]];
