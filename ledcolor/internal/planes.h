@@ -110,5 +110,32 @@ inline void Pack4(const Vectors<4>& planes, std::uint8_t* packed) noexcept {
   store(3, _mm_unpackhi_epi16(hi01, hi23));
 }
 
+// The same for either channel count, and the planes put in the chips' order: plane k of the
+// result is channel offsets[k].
+template <std::size_t kChannels>
+Vectors<kChannels> PlanesInOrder(const std::uint8_t* packed, const std::uint8_t* offsets) noexcept {
+  Vectors<kChannels> planes;
+  if constexpr (kChannels == 3) {
+    planes = Planes3(packed);
+  } else {
+    planes = Planes4(packed);
+  }
+  // Through memory once, so that the order can pick the planes by index.
+  Vectors<kChannels> ordered;
+  for (std::size_t k = 0; k < kChannels; ++k) {
+    ordered[k] = planes[offsets[k]];
+  }
+  return ordered;
+}
+
+template <std::size_t kChannels>
+void Pack(const Vectors<kChannels>& planes, std::uint8_t* packed) noexcept {
+  if constexpr (kChannels == 3) {
+    Pack3(planes, packed);
+  } else {
+    Pack4(planes, packed);
+  }
+}
+
 }  // namespace ledcolor::internal
 #endif

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "ledcolor/internal/overlap.h"
-#include "ledcolor/internal/planes.h"
+#include "ledcolor/internal/unrolled.h"
 #include "ledcolor/light.h"
 #include "ledcolor/light/white.h"
 
@@ -19,40 +19,26 @@ std::size_t ExtractWhite(std::span<const Rgb> in, Rgb white, std::span<Rgbw> out
                                                    white::Reciprocal(k[2])};
   std::size_t i = 0;
 #ifdef LEDCOLOR_SSE2
-  // Sixteen LEDs at a time, a vector per channel, each half widened to 16-bit lanes: the same
-  // Limit and Mix as below, lane by lane.
-  const __m128i zero = _mm_setzero_si128();
+  // The same Limit and Mix as below, lane by lane.
   internal::Vectors<3> kv{};
   internal::Vectors<3> rv{};
   for (std::size_t c = 0; c < 3; ++c) {
     kv[c] = _mm_set1_epi16(static_cast<short>(k[c]));
     rv[c] = _mm_set1_epi16(static_cast<short>(reciprocal[c]));
   }
-  const auto* packed = reinterpret_cast<const std::uint8_t*>(in.data());
-  for (; in.size() - i >= 16; i += 16) {
-    const internal::Vectors<3> rgb = internal::Planes3(packed + 3 * i);
-    internal::Vectors<4> rgbw{};
-    internal::Vectors<4> halves[2];  // NOLINT(modernize-avoid-c-arrays)
-    for (int h = 0; h < 2; ++h) {
-      internal::Vectors<3> v{};
-      __m128i w = _mm_set1_epi16(255);
-      for (std::size_t c = 0; c < 3; ++c) {
-        v[c] = h == 0 ? _mm_unpacklo_epi8(rgb[c], zero) : _mm_unpackhi_epi8(rgb[c], zero);
-        if (k[c] != 0) {  // a channel at 0 sets no limit
-          // Unsigned minimum, since quotients reach past the signed lanes: w - max(w - q, 0).
-          w = _mm_sub_epi16(w, _mm_subs_epu16(w, white::Quotient(kv[c], rv[c], v[c])));
-        }
+  i = white::ConvertBlocks(in, out, [&](const internal::Vectors<3>& v) {
+    __m128i w = _mm_set1_epi16(255);
+    internal::Unrolled<3>([&](auto c) {
+      if (k[c] != 0) {  // a channel at 0 sets no limit
+        // Unsigned minimum, since quotients reach past the signed lanes: w - max(w - q, 0).
+        w = _mm_sub_epi16(w, _mm_subs_epu16(w, white::Quotient(kv[c], rv[c], v[c])));
       }
-      for (std::size_t c = 0; c < 3; ++c) {
-        halves[h][c] = _mm_sub_epi16(v[c], white::Mix(kv[c], w));
-      }
-      halves[h][3] = w;
-    }
-    for (std::size_t c = 0; c < 4; ++c) {
-      rgbw[c] = _mm_packus_epi16(halves[0][c], halves[1][c]);
-    }
-    internal::Pack4(rgbw, reinterpret_cast<std::uint8_t*>(out.data() + i));
-  }
+    });
+    internal::Vectors<4> rgbw;
+    internal::Unrolled<3>([&](auto c) { rgbw[c] = _mm_sub_epi16(v[c], white::Mix(kv[c], w)); });
+    rgbw[3] = w;
+    return rgbw;
+  });
 #endif
   for (; i < in.size(); ++i) {
     const std::array<std::uint32_t, 3> c = {in[i].r, in[i].g, in[i].b};

@@ -2,9 +2,14 @@
 // SSE2 on eight 16-bit lanes; both forms give the same values. Internal: not installed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
+#include "ledcolor/color.h"
+#include "ledcolor/internal/planes.h"
 #include "ledcolor/internal/sse2.h"
+#include "ledcolor/internal/unrolled.h"
 
 namespace ledcolor::white {
 
@@ -52,6 +57,29 @@ inline __m128i Quotient(__m128i k, __m128i reciprocal, __m128i c) noexcept {
       _mm_cmpeq_epi16(_mm_subs_epu16(_mm_mullo_epi16(k, _mm_add_epi16(w, _mm_set1_epi16(1))), x),
                       _mm_setzero_si128());
   return _mm_sub_epi16(w, fits);
+}
+
+// Sixteen LEDs at a time, their RGB apart (a vector a channel), each half of them widened to 16-bit
+// lanes and given to `convert`, which makes their R, G, B and W; packed again as RGBW. Returns the
+// LEDs done, a multiple of 16; the caller does the rest.
+template <typename Convert>
+std::size_t ConvertBlocks(std::span<const Rgb> in, std::span<Rgbw> out, Convert convert) noexcept {
+  const __m128i zero = _mm_setzero_si128();
+  const auto* packed = reinterpret_cast<const std::uint8_t*>(in.data());
+  std::size_t i = 0;
+  for (; in.size() - i >= 16; i += 16) {
+    const internal::Vectors<3> rgb = internal::Planes3(packed + 3 * i);
+    const internal::Vectors<4> lo = convert(
+        internal::Vectors<3>{{_mm_unpacklo_epi8(rgb[0], zero), _mm_unpacklo_epi8(rgb[1], zero),
+                              _mm_unpacklo_epi8(rgb[2], zero)}});
+    const internal::Vectors<4> hi = convert(
+        internal::Vectors<3>{{_mm_unpackhi_epi8(rgb[0], zero), _mm_unpackhi_epi8(rgb[1], zero),
+                              _mm_unpackhi_epi8(rgb[2], zero)}});
+    internal::Vectors<4> rgbw;
+    internal::Unrolled<4>([&](auto c) { rgbw[c] = _mm_packus_epi16(lo[c], hi[c]); });
+    internal::Pack4(rgbw, reinterpret_cast<std::uint8_t*>(out.data() + i));
+  }
+  return i;
 }
 #endif
 

@@ -75,13 +75,7 @@ std::size_t ReorderBlocks4(const std::uint8_t* in, std::size_t leds, const std::
                            std::uint8_t* out) noexcept {
   std::size_t i = 0;
   for (; leds - i >= 16; i += 16) {
-    // The planes go through memory once, so that the chips' order can pick them by index.
-    const internal::Vectors<4> planes = internal::Planes4(in + 4 * i);
-    internal::Vectors<4> ordered;
-    for (std::size_t k = 0; k < 4; ++k) {
-      ordered[k] = planes[offsets[k]];
-    }
-    internal::Pack4(ordered, out + 4 * i);
+    internal::Pack<4>(internal::PlanesInOrder<4>(in + 4 * i, offsets), out + 4 * i);
   }
   return i;
 }

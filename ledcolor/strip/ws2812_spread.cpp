@@ -54,34 +54,22 @@ inline LineBytes Spread(__m128i v) noexcept {
 template <std::size_t kChannels>
 std::size_t SpreadBlocks(const std::uint8_t* in, std::size_t leds, const std::uint8_t* offsets,
                          std::uint8_t* out) noexcept {
-  const auto pack = [](const internal::Vectors<kChannels>& planes, std::uint8_t* to) {
-    if constexpr (kChannels == 3) {
-      internal::Pack3(planes, to);
-    } else {
-      internal::Pack4(planes, to);
-    }
-  };
   std::size_t i = 0;
   for (; leds - i >= 16; i += 16, in += 16 * kChannels, out += 48 * kChannels) {
-    internal::Vectors<kChannels> planes;
-    if constexpr (kChannels == 3) {
-      planes = internal::Planes3(in);
-    } else {
-      planes = internal::Planes4(in);
-    }
+    const internal::Vectors<kChannels> planes = internal::PlanesInOrder<kChannels>(in, offsets);
     internal::Vectors<kChannels> first;
     internal::Vectors<kChannels> second;
     internal::Vectors<kChannels> third;
     for (std::size_t k = 0; k < kChannels; ++k) {
-      const LineBytes line = Spread(planes[offsets[k]]);
+      const LineBytes line = Spread(planes[k]);
       first[k] = line.first;
       second[k] = line.second;
       third[k] = line.third;
     }
     alignas(16) std::array<std::array<std::uint8_t, 16 * kChannels>, 3> streams;
-    pack(first, streams[0].data());
-    pack(second, streams[1].data());
-    pack(third, streams[2].data());
+    internal::Pack<kChannels>(first, streams[0].data());
+    internal::Pack<kChannels>(second, streams[1].data());
+    internal::Pack<kChannels>(third, streams[2].data());
     for (std::size_t q = 0; q < kChannels; ++q) {
       const auto load = [&](std::size_t m) {
         return _mm_load_si128(reinterpret_cast<const __m128i*>(streams[m].data() + 16 * q));
