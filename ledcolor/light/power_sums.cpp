@@ -38,6 +38,16 @@ struct Lanes {
   }
 };
 
+// Adds the 16-bit lanes of accumulator `a` to the channels' sums.
+template <std::size_t kChannels>
+void AddLanes(__m128i acc, std::size_t a, Sums& sums) noexcept {
+  alignas(16) std::uint16_t lanes[8];  // NOLINT(modernize-avoid-c-arrays)
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
+  for (std::size_t t = 0; t < 8; ++t) {
+    sums[Lanes<kChannels>::Channel(a, t)] += lanes[t];
+  }
+}
+
 // Sums whole blocks into sums[0..K), dimmed by K multipliers; K = 0 sums the bytes as they are
 // into sums[0].
 template <std::size_t kChannels, std::size_t K>
@@ -73,11 +83,7 @@ void SumBlocks(const std::uint8_t* bytes, std::size_t blocks, const std::uint32_
     }
     for (std::size_t k = 0; k < kSets; ++k) {
       for (std::size_t a = 0; a < L::kAccumulators; ++a) {
-        alignas(16) std::uint16_t lanes[8];  // NOLINT(modernize-avoid-c-arrays)
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc[k][a]);
-        for (std::size_t t = 0; t < 8; ++t) {
-          sums[k][L::Channel(a, t)] += lanes[t];
-        }
+        AddLanes<kChannels>(acc[k][a], a, sums[k]);
       }
     }
     blocks -= run;
