@@ -62,12 +62,7 @@ void SumBlocks(const std::uint8_t* bytes, std::size_t blocks, const std::uint32_
   const __m128i low_bytes = _mm_set1_epi16(0x00FF);
   while (blocks > 0) {
     const std::size_t run = blocks < L::kRun ? blocks : L::kRun;
-    __m128i acc[kSets][L::kAccumulators];  // NOLINT(modernize-avoid-c-arrays)
-    for (auto& set : acc) {
-      for (auto& a : set) {
-        a = _mm_setzero_si128();
-      }
-    }
+    __m128i acc[kSets][L::kAccumulators] = {};  // NOLINT(modernize-avoid-c-arrays)
     for (std::size_t r = 0; r < run; ++r, bytes += 16 * L::kVectors) {
       Unrolled<L::kVectors>([&](auto j) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * j));
