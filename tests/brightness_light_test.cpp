@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -40,52 +41,76 @@ TEST(MakeGammaTable, EveryEntryIsWhatStdPowGivesAcrossTheRange) {
   }
 }
 
-// Every (v, ceiling) pair on each channel, in a 256-LED row that x86-64 takes through its vector
-// path: the channels' ceilings are a third of the range apart, so 255 meets every other ceiling.
-TEST(ApplyCeilingPerChannel, MatchesTheIntegerDefinitionOnEveryPairAndChannel) {
-  std::vector<Rgb> row(256);
-  std::vector<Rgb> expected(256);
-  for (unsigned c = 0; c <= 255; ++c) {
-    const Rgb ceiling{static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c + 85),
-                      static_cast<std::uint8_t>(c + 170)};
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      row[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
-                static_cast<std::uint8_t>(i * 7)};
-    }
-    expected = row;
-    ledcolor_testing::DimRow(expected, ceiling);
-    ledcolor::ApplyCeiling(row, ceiling);
-    ASSERT_EQ(row, expected) << "ceilings " << c << " " << (c + 85) % 256 << " " << (c + 170) % 256;
+// An LED of every channel's value in turn from `values` (RGB or RGBW alike).
+template <typename Led>
+Led Channels(const std::array<unsigned, 4>& values) {
+  Led led{};
+  auto* bytes = reinterpret_cast<std::uint8_t*>(&led);
+  for (std::size_t c = 0; c < sizeof(Led); ++c) {
+    bytes[c] = static_cast<std::uint8_t>(values[c]);
   }
+  return led;
+}
+
+// Every (v, ceiling) pair on each channel, in a 256-LED row that x86-64 takes through its vector
+// path: the channels' ceilings are a third (RGBW: a quarter) of the range apart, so 255 meets
+// every other ceiling.
+template <typename Led>
+void ExpectEveryPairOnEveryChannel() {
+  std::vector<Led> row(256);
+  const unsigned apart = 256 / sizeof(Led) + 1;
+  for (unsigned c = 0; c <= 255; ++c) {
+    const Led ceiling = Channels<Led>({c, c + apart, c + 2 * apart, c + 3 * apart});
+    for (unsigned i = 0; i < row.size(); ++i) {
+      row[i] = Channels<Led>({i, 255 - i, i * 7, i * 3});
+    }
+    std::vector<Led> expected = row;
+    ledcolor_testing::DimRow(expected, ceiling);
+    ledcolor::ApplyCeiling(std::span<Led>(row), ceiling);
+    ASSERT_EQ(row, expected) << sizeof(Led) << " channels, ceilings from " << c;
+  }
+}
+
+TEST(ApplyCeilingPerChannel, MatchesTheIntegerDefinitionOnEveryPairAndChannel) {
+  ExpectEveryPairOnEveryChannel<Rgb>();
+  ExpectEveryPairOnEveryChannel<ledcolor::Rgbw>();
   // A plain number still picks the single-ceiling form: every channel under 50.
   std::vector<Rgb> one{{255, 128, 6}};
   ledcolor::ApplyCeiling(one, 50);
   EXPECT_EQ(one[0], (Rgb{50, 25, 1}));
 }
 
-// Both row maps at every start offset within a vector and every length up to a few blocks: the row
-// is mapped to its last byte, on the tail path as on the vector path, and nothing beside it moves.
-TEST(ApplyCeilingPerChannel, AndApplyTableChangeExactlyTheRowAtAnyOffsetAndLength) {
-  const Rgb ceiling{200, 255, 31};
+// The row maps -- a ceiling per channel, one ceiling, a table -- at every start offset within a
+// vector and every length up to a few blocks: the row is mapped to its last byte, on the tail path
+// as on the vector path, and nothing beside it moves.
+template <typename Led>
+void ExpectRowMapsExactAtAnyOffsetAndLength() {
+  const Led ceiling = Channels<Led>({200, 255, 31, 128});
+  const Led grey = Channels<Led>({77, 77, 77, 77});
   ByteTable reversed{};
   for (std::size_t v = 0; v < 256; ++v) {
     reversed[v] = static_cast<std::uint8_t>(255 - v);
   }
-  const std::function<void(std::span<Rgb>, bool)> ops[] = {
-      [&](std::span<Rgb> row, bool library) {
+  const std::function<void(std::span<Led>, bool)> ops[] = {
+      [&](std::span<Led> row, bool library) {
         library ? ledcolor::ApplyCeiling(row, ceiling) : ledcolor_testing::DimRow(row, ceiling);
       },
-      [&](std::span<Rgb> row, bool library) {
+      [&](std::span<Led> row, bool library) {
+        library ? ledcolor::ApplyCeiling(row, std::uint8_t{77})
+                : ledcolor_testing::DimRow(row, grey);
+      },
+      [&](std::span<Led> row, bool library) {
         if (library) {
           ledcolor::ApplyTable(row, reversed);
           return;
         }
-        for (Rgb& led : row) {
-          led = {reversed[led.r], reversed[led.g], reversed[led.b]};
+        for (std::uint8_t& b :
+             std::span(reinterpret_cast<std::uint8_t*>(row.data()), row.size_bytes())) {
+          b = reversed[b];
         }
       }};
   constexpr std::size_t kGuard = 48;
-  std::vector<std::uint8_t> buffer(kGuard + 3 * 60 + kGuard);
+  std::vector<std::uint8_t> buffer(kGuard + sizeof(Led) * 60 + kGuard);
   for (const auto& op : ops) {
     for (std::size_t offset = 0; offset < 16; ++offset) {
       for (std::size_t leds = 0; leds <= 60; ++leds) {
@@ -94,14 +119,20 @@ TEST(ApplyCeilingPerChannel, AndApplyTableChangeExactlyTheRowAtAnyOffsetAndLengt
         }
         std::vector<std::uint8_t> expected = buffer;
         const auto row = [&](std::vector<std::uint8_t>& bytes) {
-          return std::span(reinterpret_cast<Rgb*>(bytes.data() + kGuard + offset), leds);
+          return std::span(reinterpret_cast<Led*>(bytes.data() + kGuard + offset), leds);
         };
         op(row(expected), false);
         op(row(buffer), true);
-        ASSERT_EQ(buffer, expected) << "offset " << offset << ", " << leds << " LEDs";
+        ASSERT_EQ(buffer, expected)
+            << sizeof(Led) << " channels, offset " << offset << ", " << leds << " LEDs";
       }
     }
   }
+}
+
+TEST(ApplyCeilingPerChannel, AndApplyTableChangeExactlyTheRowAtAnyOffsetAndLength) {
+  ExpectRowMapsExactAtAnyOffsetAndLength<Rgb>();
+  ExpectRowMapsExactAtAnyOffsetAndLength<ledcolor::Rgbw>();
 }
 
 }  // namespace

@@ -11,34 +11,9 @@
 
 namespace {
 
-using ledcolor::ArtNetPacket;
-using ledcolor::DdpPacket;
-using ledcolor::E131Packet;
 using ledcolor::FrameAssembler;
 using ledcolor::UniverseLayout;
 using ledcolor_testing::Bytes;
-
-bool Same(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
-  return a.data() == b.data() && a.size() == b.size();  // the same bytes of the datagram
-}
-bool Same(const std::optional<DdpPacket>& a, const std::optional<DdpPacket>& b) {
-  return a.has_value() == b.has_value() &&
-         (!a || (a->push == b->push && a->sequence == b->sequence && a->data_type == b->data_type &&
-                 a->offset == b->offset && Same(a->data, b->data)));
-}
-bool Same(const std::optional<E131Packet>& a, const std::optional<E131Packet>& b) {
-  return a.has_value() == b.has_value() &&
-         (!a || (a->kind == b->kind && a->cid == b->cid && a->priority == b->priority &&
-                 a->sync_address == b->sync_address && a->sequence == b->sequence &&
-                 a->preview == b->preview && a->terminated == b->terminated &&
-                 a->force_sync == b->force_sync && a->universe == b->universe &&
-                 Same(a->slots, b->slots)));
-}
-bool Same(const std::optional<ArtNetPacket>& a, const std::optional<ArtNetPacket>& b) {
-  return a.has_value() == b.has_value() &&
-         (!a || (a->kind == b->kind && a->sequence == b->sequence &&
-                 a->port_address == b->port_address && Same(a->slots, b->slots)));
-}
 
 // Valid datagrams of every kind the decoders take, and the same with a byte changed, some cut
 // short or grown, a field set to the edge of its range: each decoder agrees with the field-by-field
@@ -96,9 +71,9 @@ TEST(NetDecoders, AgreeWithTheReferenceOnValidAndMutatedDatagrams) {
     const auto ddp = ledcolor::DecodeDdp(datagram);
     const auto e131 = ledcolor::DecodeE131(datagram);
     const auto artnet = ledcolor::DecodeArtNet(datagram);
-    ASSERT_TRUE(Same(ddp, ledcolor_testing::ReadDdp(datagram)));
-    ASSERT_TRUE(Same(e131, ledcolor_testing::ReadE131(datagram)));
-    ASSERT_TRUE(Same(artnet, ledcolor_testing::ReadArtNet(datagram)));
+    ASSERT_TRUE(ledcolor_testing::SameDecoding(ddp, ledcolor_testing::ReadDdp(datagram)));
+    ASSERT_TRUE(ledcolor_testing::SameDecoding(e131, ledcolor_testing::ReadE131(datagram)));
+    ASSERT_TRUE(ledcolor_testing::SameDecoding(artnet, ledcolor_testing::ReadArtNet(datagram)));
     accepted += ddp.has_value() + e131.has_value() + artnet.has_value();
   }
   EXPECT_GT(accepted, 1000U);  // the valid ones, and a few mutations that keep them valid

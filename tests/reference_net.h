@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <span>
+#include <tuple>
 #include <vector>
 
 #include "ledcolor/net.h"
@@ -206,6 +207,22 @@ inline std::optional<ledcolor::ArtNetPacket> ReadArtNet(std::span<const std::uin
   return ledcolor::ArtNetPacket{ledcolor::ArtNetPacket::Kind::kDmx, d[12],
                                 static_cast<std::uint16_t>(d[15] * 256 + d[14]),
                                 d.subspan(18, length)};
+}
+
+// Whether two decodings agree on every field, the spans on where they point and how far.
+inline auto Fields(const ledcolor::DdpPacket& p) {
+  return std::tuple(p.push, p.sequence, p.data_type, p.offset, p.data.data(), p.data.size());
+}
+inline auto Fields(const ledcolor::E131Packet& p) {
+  return std::tuple(p.kind, p.cid, p.priority, p.sync_address, p.sequence, p.preview, p.terminated,
+                    p.force_sync, p.universe, p.slots.data(), p.slots.size());
+}
+inline auto Fields(const ledcolor::ArtNetPacket& p) {
+  return std::tuple(p.kind, p.sequence, p.port_address, p.slots.data(), p.slots.size());
+}
+template <typename Packet>
+bool SameDecoding(const std::optional<Packet>& a, const std::optional<Packet>& b) {
+  return a.has_value() == b.has_value() && (!a || Fields(*a) == Fields(*b));
 }
 
 // --- The assembler's rules, kept in maps ---------------------------------------------------

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <random>
 #include <span>
 #include <vector>
@@ -104,67 +103,6 @@ TEST(WhiteChannel, RejectWithoutWriting) {
   EXPECT_EQ(ledcolor::ExtractWhite(in, {0, 0, 0}, out), 0U);
   EXPECT_EQ(buffer, untouched);
   EXPECT_EQ(ledcolor::ToRgbw(before, k, out.subspan(12)), 16U);  // right beside is not overlapping
-}
-
-// The RGBW row maps: every (v, ceiling) pair on every channel, in a 256-LED row that x86-64 takes
-// through its vector path; then each map at every start offset within a vector and every length up
-// to a few blocks, against its definition, with nothing beside the row moving.
-TEST(RgbwShaping, MapsMatchTheirDefinitionsAtAnyOffsetAndLength) {
-  std::vector<Rgbw> row(256);
-  std::vector<Rgbw> expected(256);
-  for (unsigned c = 0; c <= 255; ++c) {
-    const auto at = [&](unsigned shift) { return static_cast<std::uint8_t>(c + shift); };
-    const Rgbw ceiling{at(0), at(64), at(128), at(192)};
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      row[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
-                static_cast<std::uint8_t>(i * 7), static_cast<std::uint8_t>(i * 3)};
-    }
-    expected = row;
-    ledcolor_testing::DimRow(expected, ceiling);
-    ledcolor::ApplyCeiling(row, ceiling);
-    ASSERT_EQ(row, expected) << "ceilings from " << c;
-  }
-
-  ledcolor::ByteTable reversed{};
-  for (std::size_t v = 0; v < 256; ++v) {
-    reversed[v] = static_cast<std::uint8_t>(255 - v);
-  }
-  const Rgbw ceiling{200, 255, 31, 128};
-  const std::function<void(std::span<Rgbw>, bool)> ops[] = {
-      [&](std::span<Rgbw> leds, bool library) {
-        library ? ledcolor::ApplyCeiling(leds, ceiling) : ledcolor_testing::DimRow(leds, ceiling);
-      },
-      [&](std::span<Rgbw> leds, bool library) {
-        library ? ledcolor::ApplyCeiling(leds, std::uint8_t{77})
-                : ledcolor_testing::DimRow(leds, {77, 77, 77, 77});
-      },
-      [&](std::span<Rgbw> leds, bool library) {
-        if (library) {
-          ledcolor::ApplyTable(leds, reversed);
-          return;
-        }
-        for (Rgbw& led : leds) {
-          led = {reversed[led.r], reversed[led.g], reversed[led.b], reversed[led.w]};
-        }
-      }};
-  constexpr std::size_t kGuard = 48;
-  std::vector<std::uint8_t> buffer(kGuard + 4 * 60 + kGuard);
-  for (const auto& op : ops) {
-    for (std::size_t offset = 0; offset < 16; ++offset) {
-      for (std::size_t leds = 0; leds <= 60; ++leds) {
-        for (std::size_t i = 0; i < buffer.size(); ++i) {
-          buffer[i] = static_cast<std::uint8_t>(i * 13 + offset);
-        }
-        std::vector<std::uint8_t> want = buffer;
-        const auto span = [&](std::vector<std::uint8_t>& bytes) {
-          return std::span(reinterpret_cast<Rgbw*>(bytes.data() + kGuard + offset), leds);
-        };
-        op(span(want), false);
-        op(span(buffer), true);
-        ASSERT_EQ(buffer, want) << "offset " << offset << ", " << leds << " LEDs";
-      }
-    }
-  }
 }
 
 }  // namespace

@@ -34,27 +34,6 @@
 
 namespace {
 
-// What was decoded, one line a packet, with NET_RECEIVER_TRACE set: for a failure's log.
-void Trace(const ledcolor::DdpPacket& p, std::uint32_t) {
-  if (std::getenv("NET_RECEIVER_TRACE") != nullptr) {
-    std::printf("  ddp offset %u, %zu bytes%s\n", p.offset, p.data.size(), p.push ? ", push" : "");
-  }
-}
-void Trace(const ledcolor::E131Packet& p, std::uint32_t) {
-  if (std::getenv("NET_RECEIVER_TRACE") != nullptr) {
-    std::printf("  e131 %s universe %u, sequence %u, %zu slots\n",
-                p.kind == ledcolor::E131Packet::Kind::kSync ? "sync" : "data", p.universe,
-                p.sequence, p.slots.size());
-  }
-}
-void Trace(const ledcolor::ArtNetPacket& p, std::uint32_t source) {
-  if (std::getenv("NET_RECEIVER_TRACE") != nullptr) {
-    std::printf("  artnet %s port address %u from %08X, sequence %u, %zu slots\n",
-                p.kind == ledcolor::ArtNetPacket::Kind::kSync ? "sync" : "dmx", p.port_address,
-                source, p.sequence, p.slots.size());
-  }
-}
-
 std::uint8_t Level(std::size_t universe_index, std::size_t channel) {
   return static_cast<std::uint8_t>(29 * universe_index + 7 * channel + 1);
 }
@@ -198,7 +177,6 @@ int main(int argc, char** argv) {
     // Decode, take, drive: the row is driven whenever Take says show -- when it did not take the
     // packet, before taking it again.
     const auto take = [&](const auto& packet) {
-      Trace(packet, ntohl(from.sin_addr.s_addr));
       ++decoded;
       const auto take_once = [&] {
         if constexpr (std::is_same_v<std::decay_t<decltype(packet)>, ledcolor::ArtNetPacket>) {
