@@ -4,6 +4,22 @@
 
 namespace ledcolor::power {
 
+namespace {
+
+// min(255, floor(x / d)) for d > 0 below 2^56, bit by bit: a 64-bit division would bring in
+// libgcc's, the largest routine a 32-bit firmware's path would link.
+unsigned Quotient(std::uint64_t x, std::uint64_t d) noexcept {
+  unsigned q = 0;
+  for (unsigned bit = 128; bit != 0; bit >>= 1) {
+    if ((q | bit) * d <= x) {
+      q |= bit;
+    }
+  }
+  return q;
+}
+
+}  // namespace
+
 std::uint8_t CeilingFor(const Row& row, const PowerModel& model, std::uint64_t budget_ua) noexcept {
   if (!InDomain(row, model)) {
     return 0;
@@ -29,21 +45,23 @@ std::uint8_t CeilingFor(const Row& row, const PowerModel& model, std::uint64_t b
   // c * full / 255 - 254/255 * N * (the channels' currents) <= S(c) <= c * full / 255. The largest
   // c whose upper bound fits surely fits (lo); the smallest whose lower bound does not surely does
   // not (hi; 255 does not). Exact passes settle the few ceilings between them, typically two or
-  // three on a bright row and a dozen on a dark one: each pass tries two, splitting the gap in
-  // three.
+  // three on a bright row and a dozen on a dark one.
   const std::uint64_t per_led = std::uint64_t{model.red_ua} + model.green_ua + model.blue_ua +
                                 (row.channels == 4 ? model.white_ua : 0);
-  // Both are ceilings, so the search runs in plain unsigned arithmetic.
-  auto lo = static_cast<unsigned>((255 * limit + 254) / full);  // below 255: full > limit here
-  const std::uint64_t hi_bound = (255 * limit + 254 * row.leds * per_led) / full + 1;
-  unsigned hi = hi_bound < 255 ? static_cast<unsigned>(hi_bound) : 255;
+  unsigned lo = Quotient(255 * limit + 254, full);  // below 255: full > limit here
+  unsigned hi = Quotient(255 * limit + 254 * row.leds * per_led, full) + 1;
+  hi = hi < 255 ? hi : 255;
+  // With vectors, a pass tries two ceilings for little more than one, splitting the gap in three;
+  // else a pass tries one and halves it.
+  constexpr std::size_t kPerPass = kVectorSums ? 2 : 1;
   while (hi - lo > 1) {
     const unsigned gap = hi - lo;
+    const std::size_t count = gap == 2 ? 1 : kPerPass;  // with one ceiling open, one is enough
     // NOLINTNEXTLINE(modernize-avoid-c-arrays)
-    const std::uint8_t tried[2] = {static_cast<std::uint8_t>(lo + (gap + 1) / 3),
-                                   static_cast<std::uint8_t>(lo + 2 * gap / 3)};
-    const std::size_t count = gap == 2 ? 1 : 2;  // with one ceiling open, one is enough
-    std::uint64_t currents[2] = {};              // NOLINT(modernize-avoid-c-arrays)
+    const std::uint8_t tried[2] = {
+        static_cast<std::uint8_t>(count == 1 ? lo + gap / 2 : lo + (gap + 1) / 3),
+        static_cast<std::uint8_t>(lo + 2 * gap / 3)};
+    std::uint64_t currents[2] = {};  // NOLINT(modernize-avoid-c-arrays)
     ScaledCurrents(row, model, {tried, count}, {currents, count});
     for (std::size_t k = count; k-- > 0;) {
       if (currents[k] <= limit) {

@@ -10,9 +10,8 @@ namespace ledcolor::power {
 
 namespace {
 
-using Sums = std::uint32_t[4];  // NOLINT(modernize-avoid-c-arrays)
-
 #ifdef LEDCOLOR_SSE2
+using Sums = std::uint32_t[4];  // NOLINT(modernize-avoid-c-arrays)
 using internal::Unrolled;
 
 // How the channels of a row fall on 16-bit lanes, for 3 (RGB) or 4 (RGBW) channels. A block is
@@ -105,35 +104,78 @@ std::size_t SumWholeBlocks(const std::uint8_t* bytes, std::size_t size,
 }
 #endif
 
+struct ChannelSums {
+  std::uint32_t red, green, blue, white;
+};
+
+// The channels' sums over whole LEDs, each value dimmed by `multiplier`, or as it is. Plain locals,
+// LED by LED with its channels written out, so that a core with few registers (a Cortex-M0+ has
+// eight to work in) keeps them there: three instructions a value, four when dimmed.
+template <std::size_t kChannels, bool kDimmed>
+[[gnu::noinline]] ChannelSums SumLeds(const std::uint8_t* bytes, std::size_t leds,
+                                      std::uint32_t multiplier) noexcept {
+  const auto value = [multiplier](std::uint32_t v) { return kDimmed ? (v * multiplier) >> 16 : v; };
+  std::uint32_t red = 0;
+  std::uint32_t green = 0;
+  std::uint32_t blue = 0;
+  std::uint32_t white = 0;
+  // Counted down to zero, and tested at the bottom: two instructions a turn, where -Os would test a
+  // pointer at the top and branch back from the bottom.
+  if (leds != 0) {
+    do {
+      red += value(bytes[0]);
+      green += value(bytes[1]);
+      blue += value(bytes[2]);
+      if constexpr (kChannels == 4) {
+        white += value(bytes[3]);
+      }
+      bytes += kChannels;
+    } while (--leds != 0);
+  }
+  return {red, green, blue, white};
+}
+
+template <std::size_t kChannels>
+ChannelSums SumLeds(const std::uint8_t* bytes, std::size_t leds, std::uint8_t ceiling) noexcept {
+  return ceiling == 255
+             ? SumLeds<kChannels, false>(bytes, leds, 0)
+             : SumLeds<kChannels, true>(bytes, leds, brightness::CeilingMultiplier(ceiling));
+}
+
 }  // namespace
 
 void ScaledCurrents(const Row& row, const PowerModel& model, std::span<const std::uint8_t> ceilings,
                     std::span<std::uint64_t> currents) noexcept {
   const std::uint8_t* bytes = row.bytes;
-  const std::size_t size = row.channels * row.leds;
+  std::size_t leds = row.leds;
+#ifdef LEDCOLOR_SSE2
   std::uint32_t multipliers[2] = {};  // NOLINT(modernize-avoid-c-arrays)
   Sums totals[2] = {};                // NOLINT(modernize-avoid-c-arrays)
   for (std::size_t k = 0; k < ceilings.size(); ++k) {
     multipliers[k] = brightness::CeilingMultiplier(ceilings[k]);
   }
-  std::size_t i = 0;
-#ifdef LEDCOLOR_SSE2
-  i = row.channels == 4 ? SumWholeBlocks<4>(bytes, size, ceilings, multipliers, totals)
-                        : SumWholeBlocks<3>(bytes, size, ceilings, multipliers, totals);
+  const std::size_t size = row.channels * leds;
+  const std::size_t done = row.channels == 4
+                               ? SumWholeBlocks<4>(bytes, size, ceilings, multipliers, totals)
+                               : SumWholeBlocks<3>(bytes, size, ceilings, multipliers, totals);
+  // The blocks hold whole LEDs, so the rest starts on an LED's first byte.
+  bytes += done;
+  leds -= done / row.channels;
 #endif
-  // i is a whole number of LEDs here, so the tail starts on a red byte.
-  for (std::size_t channel = 0; i < size; ++i) {
-    for (std::size_t k = 0; k < ceilings.size(); ++k) {
-      totals[k][channel] += brightness::Scale(bytes[i], multipliers[k]);
-    }
-    channel = channel + 1 == row.channels ? 0 : channel + 1;
-  }
-  // Each channel's sum is at most 255 * 2^24 within the domain, which 32 bits hold. An RGB row
-  // leaves the white sum at 0.
   for (std::size_t k = 0; k < ceilings.size(); ++k) {
+    ChannelSums sums = row.channels == 4 ? SumLeds<4>(bytes, leds, ceilings[k])
+                                         : SumLeds<3>(bytes, leds, ceilings[k]);
+#ifdef LEDCOLOR_SSE2
+    sums.red += totals[k][0];
+    sums.green += totals[k][1];
+    sums.blue += totals[k][2];
+    sums.white += totals[k][3];
+#endif
+    // Each channel's sum is at most 255 * 2^24 within the domain, which 32 bits hold. An RGB row
+    // leaves the white sum at 0.
     currents[k] =
-        std::uint64_t{totals[k][0]} * model.red_ua + std::uint64_t{totals[k][1]} * model.green_ua +
-        std::uint64_t{totals[k][2]} * model.blue_ua + std::uint64_t{totals[k][3]} * model.white_ua;
+        std::uint64_t{sums.red} * model.red_ua + std::uint64_t{sums.green} * model.green_ua +
+        std::uint64_t{sums.blue} * model.blue_ua + std::uint64_t{sums.white} * model.white_ua;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <limits>
 #include <span>
 
+#include "ledcolor/internal/sse2.h"
 #include "ledcolor/light.h"
 
 namespace ledcolor::power {
@@ -38,6 +39,24 @@ constexpr bool InDomain(const Row& row, const PowerModel& model) noexcept {
 void ScaledCurrents(const Row& row, const PowerModel& model, std::span<const std::uint8_t> ceilings,
                     std::span<std::uint64_t> currents) noexcept;
 
+// Whether ScaledCurrents sums with vectors, where two ceilings a pass cost little more than one.
+#ifdef LEDCOLOR_SSE2
+inline constexpr bool kVectorSums = true;
+#else
+inline constexpr bool kVectorSums = false;
+#endif
+
+// ceil(x / 255) without a division, which on a 32-bit core would be libgcc's 64-bit one: since
+// 256a + b = 255a + (a + b), x keeps its remainder mod 255 as its high part moves into q.
+constexpr std::uint64_t CeilDivide255(std::uint64_t x) noexcept {
+  std::uint64_t q = 0;
+  while (x > 255) {
+    q += x >> 8;
+    x = (x >> 8) + (x & 0xFF);
+  }
+  return q + (x != 0);  // x is the remainder, or 255
+}
+
 inline std::uint64_t Estimate(const Row& row, const PowerModel& model) noexcept {
   if (!InDomain(row, model)) {
     return std::numeric_limits<std::uint64_t>::max();
@@ -46,7 +65,7 @@ inline std::uint64_t Estimate(const Row& row, const PowerModel& model) noexcept 
   const std::uint8_t undimmed = 255;
   std::uint64_t channels = 0;
   ScaledCurrents(row, model, {&undimmed, 1}, {&channels, 1});
-  return row.leds * std::uint64_t{model.idle_ua} + (channels + 254) / 255;
+  return row.leds * std::uint64_t{model.idle_ua} + CeilDivide255(channels);
 }
 
 // The brightest ceiling that keeps the row within the budget, as CeilingForBudget promises.

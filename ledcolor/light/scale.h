@@ -20,7 +20,9 @@ namespace ledcolor::brightness {
 // 256 x 256 pairs. At ceiling 255, m is 2^16 (17 bits): the identity, exact in 32-bit arithmetic
 // but too wide for a 16-bit vector lane, where the callers treat it apart.
 constexpr std::uint32_t CeilingMultiplier(std::uint8_t ceiling) noexcept {
-  return (std::uint32_t{ceiling} * 65536U + 254U) / 255U;
+  // 65536 = 255 * 257 + 1, so that is 257 * ceiling + ceil(ceiling / 255): no division, which a
+  // Cortex-M0+ has no instruction for.
+  return 257U * ceiling + (ceiling != 0 ? 1U : 0U);
 }
 
 constexpr std::uint8_t Scale(std::uint8_t v, std::uint32_t multiplier) noexcept {
