@@ -2,10 +2,48 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "ledcolor/internal/sse2.h"
 
 namespace ledcolor::adalight {
+
+namespace {
+
+// x mod 255 without a division, which a Cortex-M0+ would call a library routine for, each call
+// longer than a short frame's sums: 256 and 65536 are 1 mod 255.
+constexpr std::uint32_t Mod255(std::uint32_t x) noexcept {
+  x = (x & 0xFFFF) + (x >> 16);  // below 2^17
+  x = (x & 0xFF) + (x >> 8);     // below 2^9 + 2^8
+  x = (x & 0xFF) + (x >> 8);     // at most 257
+  return x >= 255 ? x - 255 : x;
+}
+static_assert(Mod255(0xFFFFFFFF) == 0xFFFFFFFF % 255 && Mod255(254) == 254 && Mod255(255) == 0 &&
+              Mod255(0x1FEFF) == 0x1FEFF % 255);
+
+// The sums {f1, f2, fx, position} over `size` bytes from `p`, not reduced, in locals of a function
+// of their own: in one that also calls out (memcpy, the reductions), a core with eight registers
+// to work in keeps them on the stack, and loads and stores each of them every byte.
+// NOLINTNEXTLINE(modernize-avoid-c-arrays)
+[[gnu::noinline]] void AddBytes(std::uint32_t (&sums)[4], const std::uint8_t* p,
+                                std::size_t size) noexcept {
+  std::uint32_t sum = sums[0];
+  std::uint32_t sum_of_sums = sums[1];
+  std::uint32_t xor_sum = sums[2];
+  std::uint32_t position = sums[3];
+  for (; size != 0; --size) {
+    const std::uint32_t v = *p++;
+    sum += v;
+    sum_of_sums += sum;
+    xor_sum += static_cast<std::uint8_t>(v ^ position++);
+  }
+  sums[0] = sum;
+  sums[1] = sum_of_sums;
+  sums[2] = xor_sum;
+  sums[3] = position;
+}
+
+}  // namespace
 
 void CheckSums::Add(std::span<const std::uint8_t> bytes, std::uint8_t* copy) noexcept {
   const std::uint8_t* p = bytes.data();
@@ -68,27 +106,25 @@ void CheckSums::Add(std::span<const std::uint8_t> bytes, std::uint8_t* copy) noe
     sum_of_sums_ = static_cast<std::uint32_t>((sum_of_sums_ + run * sum_ + weighted_sum) % 255);
     sum_ = static_cast<std::uint32_t>((sum_ + lanes64[0][0] + lanes64[0][1]) % 255);
     xor_sum_ = static_cast<std::uint32_t>((xor_sum_ + lanes64[2][0] + lanes64[2][1]) % 255);
-    position_ = static_cast<std::uint8_t>(position_ + run);
+    position_ = (position_ + run) & 0xFF;
     size -= run;
   }
 #endif
   // Byte by byte, reduced every 2048 bytes: by then f2's sum is below 2^30.
   while (size > 0) {
     const std::size_t run = size < 2048 ? size : 2048;
-    for (std::size_t i = 0; i < run; ++i) {
-      if (copy != nullptr) {
-        copy[i] = p[i];
-      }
-      sum_ += p[i];
-      sum_of_sums_ += sum_;
-      xor_sum_ += static_cast<std::uint8_t>(p[i] ^ position_++);
+    if (copy != nullptr) {
+      std::memcpy(copy, p, run);
+      copy += run;
     }
-    sum_ %= 255;
-    sum_of_sums_ %= 255;
-    xor_sum_ %= 255;
+    std::uint32_t sums[4] = {sum_, sum_of_sums_, xor_sum_, position_};  // NOLINT(*-c-arrays)
+    AddBytes(sums, p, run);
+    sum_ = Mod255(sums[0]);
+    sum_of_sums_ = Mod255(sums[1]);
+    xor_sum_ = Mod255(sums[2]);
+    position_ = sums[3] & 0xFF;
     p += run;
     size -= run;
-    copy = copy == nullptr ? nullptr : copy + run;
   }
 }
 
