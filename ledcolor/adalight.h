@@ -198,6 +198,8 @@ class AdalightReader {
   // and answers true, the rest of the run kept for the next search; else for the first position
   // that may still start one, which becomes the candidate being read; else gives up the whole run.
   bool Search() noexcept;
+  // Takes the candidate being read when it is whole, as Search would, when its check bytes match.
+  bool TakeWhole() noexcept;
   // The Result of what Search found last, taking `consumed` bytes of the input.
   [[nodiscard]] Result Found(std::size_t consumed) const noexcept;
   // Drops the held bytes before `end`, keeping the rest as a run with no header.

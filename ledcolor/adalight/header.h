@@ -18,6 +18,11 @@ inline constexpr std::uint8_t kCalibratedMagic[] = {0x41, 0x77, 0x41};  // "AwA"
 inline constexpr std::uint8_t kRgbwMagic[] = {0x41, 0x57, 0x61};        // "AWa"
 static_assert(kMagic[0] == kCheckedMagic[0], "every frame starts with 'A': one NextStart serves");
 
+// The N of a header's count field, which holds N - 1, high byte first.
+constexpr std::size_t CountField(const std::uint8_t* header) noexcept {
+  return ((std::size_t{header[3]} << 8) | header[4]) + 1;
+}
+
 // The N that a complete six-byte header announces, 1 to 65536, or 0 when it is no header.
 constexpr std::size_t LedCount(const std::uint8_t* header,
                                const std::uint8_t (&magic)[3] = kMagic) noexcept {
@@ -25,8 +30,7 @@ constexpr std::size_t LedCount(const std::uint8_t* header,
       header[5] != (header[3] ^ header[4] ^ 0x55)) {
     return 0;
   }
-  // The count field holds N - 1, high byte first.
-  return ((std::size_t{header[3]} << 8) | header[4]) + 1;
+  return CountField(header);
 }
 
 // The position of the first 'A' -- where every frame starts -- at or after `from`, or the end of
@@ -96,10 +100,13 @@ constexpr std::optional<Variant> LettersOf(const std::uint8_t* header, std::size
   return std::nullopt;
 }
 
+// At namespace scope, so that it is copied rather than built: a local all-zero object is cleared
+// through a memset call at -Os.
+inline constexpr Judgement kNo{Judgement::Kind::kNo, Variant::kAwa, 0, HostRequest::kNone};
+
 constexpr Judgement JudgeChecked(const std::uint8_t* header, std::size_t have,
                                  std::size_t storage_bytes) noexcept {
   using Kind = Judgement::Kind;
-  constexpr Judgement kNo{Kind::kNo, Variant::kAwa, 0, HostRequest::kNone};
   const std::optional<Variant> variant = LettersOf(header, have);
   if (!variant) {
     return kNo;
@@ -107,8 +114,7 @@ constexpr Judgement JudgeChecked(const std::uint8_t* header, std::size_t have,
   // Requests are "AwA" 2A A2 and one of two bytes, which fit any storage.
   const bool request_so_far = *variant == Variant::kCalibrated && (have < 4 || header[3] == 0x2A) &&
                               (have < 5 || header[4] == 0xA2);
-  // The count field holds N - 1, high byte first.
-  const std::size_t led_count = have >= 5 ? ((std::size_t{header[3]} << 8) | header[4]) + 1 : 0;
+  const std::size_t led_count = have >= 5 ? CountField(header) : 0;
   const bool fits = ColourBytes(*variant, led_count) <= storage_bytes;
   if (!fits && !request_so_far) {
     return kNo;

@@ -10,6 +10,20 @@ namespace ledcolor {
 
 using adalight::Judgement;
 
+namespace {
+
+// Moves bytes from the front of `bytes` to `to` + `size` until `size` reaches `full`; returns how
+// many it moved.
+std::size_t TakeInto(std::uint8_t* to, std::size_t& size, std::size_t full,
+                     std::span<const std::uint8_t> bytes) noexcept {
+  const std::size_t take = std::min(full - size, bytes.size());
+  std::memmove(to + size, bytes.data(), take);
+  size += take;
+  return take;
+}
+
+}  // namespace
+
 AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t> bytes) noexcept {
   // Held bytes with no header are what followed a frame or request found in a failed candidate:
   // they are searched before any new byte.
@@ -26,21 +40,32 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
         break;
       }
     }
-    // The candidate grows by its header a byte at a time, its colours in one copy straight into
-    // the front of the storage, where they wait, and what follows them a byte at a time. Each
-    // header byte can rule it out and its last byte settles it: Search judges it there, and when
-    // it fails goes on from its second byte.
+    // The candidate grows by its header, its colours in one copy straight into the front of the
+    // storage, where they wait, and what follows them. Each header byte can rule it out and its
+    // last byte settles it; while it may still be a frame, nothing but its header is held, so
+    // it is judged here on all the header bytes at hand (a byte that rules it out rules out every
+    // longer header too). Else Search goes on from its second byte, or takes the request it is.
     if (header_size_ < kAdalightHeaderSize) {
-      header_[header_size_++] = bytes[pos++];
+      pos += TakeInto(header_.data(), header_size_, kAdalightHeaderSize, bytes.subspan(pos));
+      const Judgement judged =
+          adalight::JudgeChecked(header_.data(), header_size_, storage_.size_bytes());
+      if (judged.kind == Judgement::Kind::kMaybe) {
+        continue;
+      }
+      if (judged.kind == Judgement::Kind::kFrame) {
+        colour_bytes_ = adalight::ColourBytes(judged.variant, judged.led_count);
+        trailer_bytes_ = adalight::TrailerBytes(judged.variant);
+        continue;
+      }
     } else if (held_size_ < colour_bytes_) {
-      const std::size_t take = std::min(colour_bytes_ - held_size_, bytes.size() - pos);
       // memmove: the input may lie in the storage itself.
-      std::memmove(StorageBytes() + held_size_, bytes.data() + pos, take);
-      held_size_ += take;
-      pos += take;
+      pos += TakeInto(StorageBytes(), held_size_, colour_bytes_, bytes.subspan(pos));
       continue;
-    } else if (tail_[tail_size_++] = bytes[pos++]; tail_size_ < trailer_bytes_) {
+    } else if (pos += TakeInto(tail_.data(), tail_size_, trailer_bytes_, bytes.subspan(pos));
+               tail_size_ < trailer_bytes_) {
       continue;
+    } else if (TakeWhole()) {
+      return Found(pos);
     }
     if (Search()) {
       return Found(pos);
@@ -50,11 +75,10 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
 }
 
 AdalightReader::Result AdalightReader::Found(std::size_t consumed) const noexcept {
-  Result result{consumed, found_leds_, {}};
-  const std::size_t bytes_per_led = found_.variant == 2 ? 4 : 3;  // "AWa" holds four an LED
+  // Each member set once: an object cleared whole is cleared through a memset call at -Os.
+  Result result{consumed, found_leds_, {}, {}, std::nullopt, found_.request};
   if (found_.request != HostRequest::kNone) {
-    result.request = found_.request;
-  } else if (bytes_per_led == 4) {
+  } else if (found_.variant == 2) {  // "AWa" holds four bytes an LED
     result.leds_rgbw = {reinterpret_cast<const Rgbw*>(storage_.data()), found_leds_};
   } else {
     result.leds = storage_.first(found_leds_);
@@ -64,6 +88,28 @@ AdalightReader::Result AdalightReader::Found(std::size_t consumed) const noexcep
                                           found_.calibration[2], found_.calibration[3]};
   }
   return result;
+}
+
+bool AdalightReader::TakeWhole() noexcept {
+  // The candidate's colours lie at the front of the storage, and its calibration (for "AwA") and
+  // check bytes in tail_: summed where they lie, and taken as they lie.
+  const std::size_t extra = trailer_bytes_ - kAdalightCheckSize;
+  adalight::CheckSums sums;
+  sums.Add({StorageBytes(), colour_bytes_});
+  if (extra != 0) {
+    sums.Add(std::span(tail_).first(extra));
+  }
+  const auto check = sums.Bytes();
+  if (check[0] != tail_[extra] || check[1] != tail_[extra + 1] || check[2] != tail_[extra + 2]) {
+    return false;  // Search gives the candidate up, and goes on from its second byte
+  }
+  // Only an "AwA" frame's calibration is read, and it is the first four bytes of tail_.
+  found_.variant = static_cast<std::uint8_t>(*adalight::LettersOf(header_.data(), 3));
+  found_.request = HostRequest::kNone;
+  found_.calibration = {tail_[0], tail_[1], tail_[2], tail_[3]};
+  found_leds_ = adalight::CountField(header_.data());
+  header_size_ = held_size_ = tail_size_ = 0;
+  return true;
 }
 
 bool AdalightReader::Search() noexcept {
