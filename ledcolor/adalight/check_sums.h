@@ -26,12 +26,6 @@ class CheckSums {
   std::uint32_t position_ = 0;     // of the next byte, mod 256
 };
 
-// The three check bytes at the front of `bytes`.
-inline std::array<std::uint8_t, kAdalightCheckSize> CheckOf(
-    std::span<const std::uint8_t> bytes) noexcept {
-  return {bytes[0], bytes[1], bytes[2]};
-}
-
 inline std::array<std::uint8_t, kAdalightCheckSize> CheckBytes(
     std::span<const std::uint8_t> colours) noexcept {
   CheckSums sums;
