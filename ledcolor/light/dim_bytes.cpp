@@ -24,6 +24,10 @@ void DimBytes(std::uint8_t* bytes, std::size_t size, std::uint8_t ceiling) noexc
     _mm_storeu_si128(block, _mm_packus_epi16(lo, hi));
   }
 #endif
+  // Four at a time, where a 32-bit core would spend as much on the loop as on the byte.
+  for (; size - i >= 4; i += 4) {
+    internal::Unrolled<4>([&](auto k) { bytes[i + k] = Scale(bytes[i + k], multiplier); });
+  }
   for (; i < size; ++i) {
     bytes[i] = Scale(bytes[i], multiplier);
   }

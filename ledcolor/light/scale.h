@@ -33,7 +33,7 @@ constexpr std::uint8_t Scale(std::uint8_t v, std::uint32_t multiplier) noexcept 
 // pshufb, and 16 entries at a time), so the lookups are one byte each. On 64-bit machines they go
 // a word at a time, one load and one store a word, each byte back where it was taken from (so the
 // byte order does not matter), which keeps a byte's store from stalling the next byte's load; a
-// 32-bit microcontroller has no such stall, and keeps the smaller plain loop.
+// 32-bit microcontroller has no such stall, and takes four bytes a turn of a plain loop.
 inline void MapBytes(std::uint8_t* bytes, std::size_t size, const ByteTable& table) noexcept {
   std::size_t i = 0;
   if constexpr (sizeof(void*) == 8) {
@@ -48,6 +48,10 @@ inline void MapBytes(std::uint8_t* bytes, std::size_t size, const ByteTable& tab
       });
       std::memcpy(bytes + i, &out, sizeof(Word));
     }
+  } else {
+    for (; size - i >= 4; i += 4) {
+      internal::Unrolled<4>([&](auto k) { bytes[i + k] = table[bytes[i + k]]; });
+    }
   }
   for (; i < size; ++i) {
     bytes[i] = table[bytes[i]];
@@ -57,8 +61,8 @@ inline void MapBytes(std::uint8_t* bytes, std::size_t size, const ByteTable& tab
 // Every byte to ApplyCeiling(byte, ceiling).
 void DimBytes(std::uint8_t* bytes, std::size_t size, std::uint8_t ceiling) noexcept;
 
-// Byte i to ApplyCeiling(byte, ceilings[i % ceilings.size()]), for 3 or 4 channels.
-void DimChannels(std::uint8_t* bytes, std::size_t size,
+// Each of `leds` LEDs of 3 or 4 channels to ApplyCeiling(its byte c, ceilings[c]).
+void DimChannels(std::uint8_t* bytes, std::size_t leds,
                  std::span<const std::uint8_t> ceilings) noexcept;
 
 }  // namespace ledcolor::brightness

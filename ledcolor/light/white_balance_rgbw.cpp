@@ -8,8 +8,7 @@ namespace ledcolor {
 
 void ApplyCeiling(std::span<Rgbw> leds, Rgbw ceiling) noexcept {
   const std::array<std::uint8_t, 4> ceilings = {ceiling.r, ceiling.g, ceiling.b, ceiling.w};
-  brightness::DimChannels(reinterpret_cast<std::uint8_t*>(leds.data()), leds.size_bytes(),
-                          ceilings);
+  brightness::DimChannels(reinterpret_cast<std::uint8_t*>(leds.data()), leds.size(), ceilings);
 }
 
 }  // namespace ledcolor
