@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "ledcolor/internal/planes.h"
+#include "ledcolor/internal/unrolled.h"
 #include "ledcolor/strip/order.h"
 
 namespace ledcolor::strip {
@@ -10,18 +11,51 @@ namespace ledcolor::strip {
 namespace {
 
 // Each data bit is three line bits, 1b0, most significant first: so a byte's 24 line bits are the
-// fixed 100100... pattern with the byte's bits at positions 22, 19, ... 1. A nibble's four data
-// bits, spread to their places, come from a 16-entry table: 32 bytes rather than the 768 of a
-// table per byte, which a Cortex-M0+ firmware would feel.
-constexpr std::array<std::uint16_t, 16> kSpreadNibble = [] {
-  std::array<std::uint16_t, 16> table{};
+// fixed 100100... pattern with the byte's bits at positions 22, 19, ... 1. Each nibble's twelve
+// line bits, the pattern with its four data bits in place, come from a 16-entry table (the high
+// nibble's already shifted to bits 12 to 23): 96 bytes rather than the 1 KiB of a table per byte,
+// which a Cortex-M0+ firmware would feel.
+constexpr std::uint32_t SpreadNibble(unsigned n) noexcept {
+  std::uint32_t bits = 0x924;
+  for (unsigned bit = 0; bit < 4; ++bit) {
+    bits |= ((n >> bit) & 1U) << (3 * bit + 1);
+  }
+  return bits;
+}
+constexpr std::array<std::uint32_t, 16> kSpreadHigh = [] {
+  std::array<std::uint32_t, 16> table{};
   for (unsigned n = 0; n < 16; ++n) {
-    for (unsigned bit = 0; bit < 4; ++bit) {
-      table[n] = static_cast<std::uint16_t>(table[n] | ((n >> bit) & 1U) << (3 * bit + 1));
-    }
+    table[n] = SpreadNibble(n) << 12;
   }
   return table;
 }();
+constexpr std::array<std::uint16_t, 16> kSpreadLow = [] {
+  std::array<std::uint16_t, 16> table{};
+  for (unsigned n = 0; n < 16; ++n) {
+    table[n] = static_cast<std::uint16_t>(SpreadNibble(n));
+  }
+  return table;
+}();
+
+// LED by LED with its channels written out and their offsets in locals, in a function of its own,
+// so that a core with eight registers to work in keeps what it can there.
+template <std::size_t kChannels>
+[[gnu::noinline]] void SpreadLeds(const std::uint8_t* in, std::size_t leds,
+                                  const std::uint8_t* offsets, std::uint8_t* out) noexcept {
+  std::array<std::size_t, kChannels> at{};
+  for (std::size_t k = 0; k < kChannels; ++k) {
+    at[k] = offsets[k];
+  }
+  for (; leds != 0; --leds, in += kChannels, out += 3 * kChannels) {
+    internal::Unrolled<kChannels>([&](auto k) {
+      const std::uint32_t v = in[at[k]];
+      const std::uint32_t bits = kSpreadHigh[v >> 4] | kSpreadLow[v & 0x0F];
+      out[3 * k] = static_cast<std::uint8_t>(bits >> 16);
+      out[3 * k + 1] = static_cast<std::uint8_t>(bits >> 8);
+      out[3 * k + 2] = static_cast<std::uint8_t>(bits);
+    });
+  }
+}
 
 #ifdef LEDCOLOR_SSE2
 // The same spreading on 16 bytes at once, as three vectors of their first, second and third line
@@ -92,15 +126,10 @@ void SpreadWs2812(const std::uint8_t* in, std::size_t leds, const std::uint8_t* 
   in += channels * i;
   out += 3 * channels * i;
 #endif
-  for (; i < leds; ++i, in += channels) {
-    for (std::size_t k = 0; k < channels; ++k, out += 3) {
-      const std::uint8_t v = in[offsets[k]];
-      const std::uint32_t bits =
-          0x924924U | std::uint32_t{kSpreadNibble[v >> 4]} << 12 | kSpreadNibble[v & 0x0F];
-      out[0] = static_cast<std::uint8_t>(bits >> 16);
-      out[1] = static_cast<std::uint8_t>(bits >> 8);
-      out[2] = static_cast<std::uint8_t>(bits);
-    }
+  if (channels == 4) {
+    SpreadLeds<4>(in, leds - i, offsets, out);
+  } else {
+    SpreadLeds<3>(in, leds - i, offsets, out);
   }
 }
 
