@@ -13,9 +13,10 @@ set(allowed memmove memcpy memset memchr memcmp isxdigit strtoul __ctype_b_loc _
 
 execute_process(COMMAND "${NM}" --defined-only "${LIBRARY}" OUTPUT_VARIABLE defined
                 COMMAND_ERROR_IS_FATAL ANY)
-# One object of the library may call a function that another defines.
-string(REGEX MATCHALL "[0-9a-fA-F]+ [Tt] [^\n]+" own_functions "${defined}")
-list(TRANSFORM own_functions REPLACE "^[0-9a-fA-F]+ [Tt] " "")
+# One object of the library may call a function that another defines (W: a template's explicit
+# instantiation).
+string(REGEX MATCHALL "[0-9a-fA-F]+ [TtWw] [^\n]+" own_functions "${defined}")
+list(TRANSFORM own_functions REPLACE "^[0-9a-fA-F]+ [TtWw] " "")
 
 execute_process(COMMAND "${NM}" -u "${LIBRARY}" OUTPUT_VARIABLE undefined COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "U [^\n]+" undefined "${undefined}")

@@ -29,12 +29,13 @@ template <std::size_t kChannels>
 
 }  // namespace
 
+template <std::size_t kChannels>
 void DimChannels(std::uint8_t* bytes, std::size_t leds,
-                 std::span<const std::uint8_t> ceilings) noexcept {
-  const std::size_t channels = ceilings.size();
-  std::array<std::uint32_t, 4> multiplier{};
-  for (std::size_t c = 0; c < channels; ++c) {
-    multiplier[c] = CeilingMultiplier(ceilings[c]);
+                 const std::array<std::uint8_t, kChannels>& ceilings) noexcept {
+  constexpr std::size_t channels = kChannels;
+  std::array<std::uint32_t, 4> multiplier;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+  for (std::size_t c = 0; c < 4; ++c) {
+    multiplier[c] = c < channels ? CeilingMultiplier(ceilings[c]) : 0;
   }
 #ifdef LEDCOLOR_SSE2
   const std::size_t size = channels * leds;
@@ -60,7 +61,7 @@ void DimChannels(std::uint8_t* bytes, std::size_t leds,
     offset[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&lane_offset[8 * k]));
   }
   const __m128i zero = _mm_setzero_si128();
-  if (channels == 4) {
+  if constexpr (channels == 4) {
     // Four channels repeat within every vector, and both its halves: one multiplier vector serves.
     for (; size - i >= 16; i += 16) {
       auto* block = reinterpret_cast<__m128i*>(bytes + i);
@@ -85,11 +86,10 @@ void DimChannels(std::uint8_t* bytes, std::size_t leds,
   bytes += i;
   leds -= i / channels;
 #endif
-  if (channels == 4) {
-    DimLeds<4>(bytes, leds, multiplier);
-  } else {
-    DimLeds<3>(bytes, leds, multiplier);
-  }
+  DimLeds<kChannels>(bytes, leds, multiplier);
 }
+
+template void DimChannels(std::uint8_t*, std::size_t, const std::array<std::uint8_t, 3>&) noexcept;
+template void DimChannels(std::uint8_t*, std::size_t, const std::array<std::uint8_t, 4>&) noexcept;
 
 }  // namespace ledcolor::brightness

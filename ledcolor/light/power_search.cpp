@@ -1,3 +1,4 @@
+#include <cstddef>
 #include <cstdint>
 
 #include "ledcolor/light/power_sums.h"
@@ -20,7 +21,9 @@ unsigned Quotient(std::uint64_t x, std::uint64_t d) noexcept {
 
 }  // namespace
 
-std::uint8_t CeilingFor(const Row& row, const PowerModel& model, std::uint64_t budget_ua) noexcept {
+template <std::size_t kChannels>
+std::uint8_t CeilingFor(const Row<kChannels>& row, const PowerModel& model,
+                        std::uint64_t budget_ua) noexcept {
   if (!InDomain(row, model)) {
     return 0;
   }
@@ -47,7 +50,7 @@ std::uint8_t CeilingFor(const Row& row, const PowerModel& model, std::uint64_t b
   // not (hi; 255 does not). Exact passes settle the few ceilings between them, typically two or
   // three on a bright row and a dozen on a dark one.
   const std::uint64_t per_led = std::uint64_t{model.red_ua} + model.green_ua + model.blue_ua +
-                                (row.channels == 4 ? model.white_ua : 0);
+                                (kChannels == 4 ? model.white_ua : 0);
   unsigned lo = Quotient(255 * limit + 254, full);  // below 255: full > limit here
   unsigned hi = Quotient(255 * limit + 254 * row.leds * per_led, full) + 1;
   hi = hi < 255 ? hi : 255;
@@ -56,12 +59,16 @@ std::uint8_t CeilingFor(const Row& row, const PowerModel& model, std::uint64_t b
   constexpr std::size_t kPerPass = kVectorSums ? 2 : 1;
   while (hi - lo > 1) {
     const unsigned gap = hi - lo;
-    const std::size_t count = gap == 2 ? 1 : kPerPass;  // with one ceiling open, one is enough
-    // NOLINTNEXTLINE(modernize-avoid-c-arrays)
-    const std::uint8_t tried[2] = {
-        static_cast<std::uint8_t>(count == 1 ? lo + gap / 2 : lo + (gap + 1) / 3),
-        static_cast<std::uint8_t>(lo + 2 * gap / 3)};
-    std::uint64_t currents[2] = {};  // NOLINT(modernize-avoid-c-arrays)
+    std::size_t count = 1;
+    std::uint8_t tried[2] = {static_cast<std::uint8_t>(lo + gap / 2), 0};  // NOLINT(*-c-arrays)
+    if constexpr (kPerPass == 2) {
+      if (gap > 2) {  // with one ceiling open, one is enough
+        count = 2;
+        tried[0] = static_cast<std::uint8_t>(lo + (gap + 1) / 3);
+        tried[1] = static_cast<std::uint8_t>(lo + 2 * gap / 3);
+      }
+    }
+    std::uint64_t currents[2];  // NOLINT(*-c-arrays, cppcoreguidelines-pro-type-member-init)
     ScaledCurrents(row, model, {tried, count}, {currents, count});
     for (std::size_t k = count; k-- > 0;) {
       if (currents[k] <= limit) {
@@ -73,5 +80,8 @@ std::uint8_t CeilingFor(const Row& row, const PowerModel& model, std::uint64_t b
   }
   return static_cast<std::uint8_t>(lo);
 }
+
+template std::uint8_t CeilingFor(const Row<3>&, const PowerModel&, std::uint64_t) noexcept;
+template std::uint8_t CeilingFor(const Row<4>&, const PowerModel&, std::uint64_t) noexcept;
 
 }  // namespace ledcolor::power

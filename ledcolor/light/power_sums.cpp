@@ -144,7 +144,9 @@ ChannelSums SumLeds(const std::uint8_t* bytes, std::size_t leds, std::uint8_t ce
 
 }  // namespace
 
-void ScaledCurrents(const Row& row, const PowerModel& model, std::span<const std::uint8_t> ceilings,
+template <std::size_t kChannels>
+void ScaledCurrents(const Row<kChannels>& row, const PowerModel& model,
+                    std::span<const std::uint8_t> ceilings,
                     std::span<std::uint64_t> currents) noexcept {
   const std::uint8_t* bytes = row.bytes;
   std::size_t leds = row.leds;
@@ -154,17 +156,14 @@ void ScaledCurrents(const Row& row, const PowerModel& model, std::span<const std
   for (std::size_t k = 0; k < ceilings.size(); ++k) {
     multipliers[k] = brightness::CeilingMultiplier(ceilings[k]);
   }
-  const std::size_t size = row.channels * leds;
-  const std::size_t done = row.channels == 4
-                               ? SumWholeBlocks<4>(bytes, size, ceilings, multipliers, totals)
-                               : SumWholeBlocks<3>(bytes, size, ceilings, multipliers, totals);
+  const std::size_t done =
+      SumWholeBlocks<kChannels>(bytes, kChannels * leds, ceilings, multipliers, totals);
   // The blocks hold whole LEDs, so the rest starts on an LED's first byte.
   bytes += done;
-  leds -= done / row.channels;
+  leds -= done / kChannels;
 #endif
   for (std::size_t k = 0; k < ceilings.size(); ++k) {
-    ChannelSums sums = row.channels == 4 ? SumLeds<4>(bytes, leds, ceilings[k])
-                                         : SumLeds<3>(bytes, leds, ceilings[k]);
+    ChannelSums sums = SumLeds<kChannels>(bytes, leds, ceilings[k]);
 #ifdef LEDCOLOR_SSE2
     sums.red += totals[k][0];
     sums.green += totals[k][1];
@@ -178,5 +177,10 @@ void ScaledCurrents(const Row& row, const PowerModel& model, std::span<const std
         std::uint64_t{sums.blue} * model.blue_ua + std::uint64_t{sums.white} * model.white_ua;
   }
 }
+
+template void ScaledCurrents(const Row<3>&, const PowerModel&, std::span<const std::uint8_t>,
+                             std::span<std::uint64_t>) noexcept;
+template void ScaledCurrents(const Row<4>&, const PowerModel&, std::span<const std::uint8_t>,
+                             std::span<std::uint64_t>) noexcept;
 
 }  // namespace ledcolor::power

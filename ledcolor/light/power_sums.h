@@ -12,19 +12,22 @@
 
 namespace ledcolor::power {
 
-// A row of RGB (3 channels) or RGBW (4) LEDs, as the run of bytes it is.
+// A row of RGB (3 channels) or RGBW (4) LEDs, as the run of bytes it is. The channels are a
+// compile-time constant, so that a firmware that drives RGB links no code for RGBW.
+template <std::size_t kChannels>
 struct Row {
+  static constexpr std::size_t channels = kChannels;
   const std::uint8_t* bytes;
   std::size_t leds;
-  std::size_t channels;
 };
 
 template <typename Led>
-Row RowOf(std::span<const Led> leds) noexcept {
-  return {reinterpret_cast<const std::uint8_t*>(leds.data()), leds.size(), sizeof(Led)};
+Row<sizeof(Led)> RowOf(std::span<const Led> leds) noexcept {
+  return {reinterpret_cast<const std::uint8_t*>(leds.data()), leds.size()};
 }
 
-constexpr bool InDomain(const Row& row, const PowerModel& model) noexcept {
+template <std::size_t kChannels>
+constexpr bool InDomain(const Row<kChannels>& row, const PowerModel& model) noexcept {
   return row.leds <= kPowerMaxLeds && model.red_ua <= kPowerModelMaxUa &&
          model.green_ua <= kPowerModelMaxUa && model.blue_ua <= kPowerModelMaxUa &&
          model.idle_ua <= kPowerModelMaxUa &&
@@ -36,7 +39,9 @@ constexpr bool InDomain(const Row& row, const PowerModel& model) noexcept {
 // ceilings c in one pass over the row; a lone ceiling of 255 takes the values as given. Within the
 // model's domain (InDomain) it is at most 4 * 255 * 2^24 * 10^6, below 2^54, and nothing
 // overflows.
-void ScaledCurrents(const Row& row, const PowerModel& model, std::span<const std::uint8_t> ceilings,
+template <std::size_t kChannels>
+void ScaledCurrents(const Row<kChannels>& row, const PowerModel& model,
+                    std::span<const std::uint8_t> ceilings,
                     std::span<std::uint64_t> currents) noexcept;
 
 // Whether ScaledCurrents sums with vectors, where two ceilings a pass cost little more than one.
@@ -57,7 +62,8 @@ constexpr std::uint64_t CeilDivide255(std::uint64_t x) noexcept {
   return q + (x != 0);  // x is the remainder, or 255
 }
 
-inline std::uint64_t Estimate(const Row& row, const PowerModel& model) noexcept {
+template <std::size_t kChannels>
+std::uint64_t Estimate(const Row<kChannels>& row, const PowerModel& model) noexcept {
   if (!InDomain(row, model)) {
     return std::numeric_limits<std::uint64_t>::max();
   }
@@ -69,6 +75,8 @@ inline std::uint64_t Estimate(const Row& row, const PowerModel& model) noexcept 
 }
 
 // The brightest ceiling that keeps the row within the budget, as CeilingForBudget promises.
-std::uint8_t CeilingFor(const Row& row, const PowerModel& model, std::uint64_t budget_ua) noexcept;
+template <std::size_t kChannels>
+std::uint8_t CeilingFor(const Row<kChannels>& row, const PowerModel& model,
+                        std::uint64_t budget_ua) noexcept;
 
 }  // namespace ledcolor::power

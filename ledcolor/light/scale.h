@@ -2,6 +2,7 @@
 // row as the flat run of bytes it is, 3 or 4 a LED. Internal: not installed.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -62,7 +63,8 @@ inline void MapBytes(std::uint8_t* bytes, std::size_t size, const ByteTable& tab
 void DimBytes(std::uint8_t* bytes, std::size_t size, std::uint8_t ceiling) noexcept;
 
 // Each of `leds` LEDs of 3 or 4 channels to ApplyCeiling(its byte c, ceilings[c]).
+template <std::size_t kChannels>
 void DimChannels(std::uint8_t* bytes, std::size_t leds,
-                 std::span<const std::uint8_t> ceilings) noexcept;
+                 const std::array<std::uint8_t, kChannels>& ceilings) noexcept;
 
 }  // namespace ledcolor::brightness

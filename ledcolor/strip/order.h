@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -36,10 +37,11 @@ inline std::optional<std::array<std::uint8_t, 4>> Channels(ColorOrder order,
   return offsets;
 }
 
-// Spreads each byte of `leds` LEDs of `channels` bytes, taken at `offsets` within its LED, into
-// the three-SPI-bits-a-bit waveform of a WS2812-class chip: 3 bytes out for each byte in.
+// Spreads each byte of `leds` LEDs of `kChannels` bytes (3 or 4), taken at `offsets` within its
+// LED, into the three-SPI-bits-a-bit waveform of a WS2812-class chip: 3 bytes out for each in.
+template <std::size_t kChannels>
 void SpreadWs2812(const std::uint8_t* in, std::size_t leds, const std::uint8_t* offsets,
-                  std::size_t channels, std::uint8_t* out) noexcept;
+                  std::uint8_t* out) noexcept;
 
 // Writes each LED's bytes at `offsets` in that order, `channels` a LED: out[c * i + k] =
 // in[c * i + offsets[k]]. `out` may be `in` itself, exactly.

@@ -14,8 +14,8 @@ std::size_t EncodeWs2812Spi(std::span<const Rgb> leds, ColorOrder order,
   if (size == 0 || channels == nullptr || out.size() < size || internal::Overlap(leds, out)) {
     return 0;
   }
-  strip::SpreadWs2812(reinterpret_cast<const std::uint8_t*>(leds.data()), leds.size(), channels, 3,
-                      out.data());
+  strip::SpreadWs2812<3>(reinterpret_cast<const std::uint8_t*>(leds.data()), leds.size(), channels,
+                         out.data());
   return size;
 }
 

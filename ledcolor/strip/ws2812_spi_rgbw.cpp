@@ -14,8 +14,8 @@ std::size_t EncodeWs2812Spi(std::span<const Rgbw> leds, ColorOrder order, WhiteP
   if (size == 0 || !channels || out.size() < size || internal::Overlap(leds, out)) {
     return 0;
   }
-  strip::SpreadWs2812(reinterpret_cast<const std::uint8_t*>(leds.data()), leds.size(),
-                      channels->data(), 4, out.data());
+  strip::SpreadWs2812<4>(reinterpret_cast<const std::uint8_t*>(leds.data()), leds.size(),
+                         channels->data(), out.data());
   return size;
 }
 

@@ -117,20 +117,21 @@ std::size_t SpreadBlocks(const std::uint8_t* in, std::size_t leds, const std::ui
 
 }  // namespace
 
+template <std::size_t kChannels>
 void SpreadWs2812(const std::uint8_t* in, std::size_t leds, const std::uint8_t* offsets,
-                  std::size_t channels, std::uint8_t* out) noexcept {
+                  std::uint8_t* out) noexcept {
   std::size_t i = 0;
 #ifdef LEDCOLOR_SSE2
-  i = channels == 3 ? SpreadBlocks<3>(in, leds, offsets, out)
-                    : SpreadBlocks<4>(in, leds, offsets, out);
-  in += channels * i;
-  out += 3 * channels * i;
+  i = SpreadBlocks<kChannels>(in, leds, offsets, out);
+  in += kChannels * i;
+  out += 3 * kChannels * i;
 #endif
-  if (channels == 4) {
-    SpreadLeds<4>(in, leds - i, offsets, out);
-  } else {
-    SpreadLeds<3>(in, leds - i, offsets, out);
-  }
+  SpreadLeds<kChannels>(in, leds - i, offsets, out);
 }
+
+template void SpreadWs2812<3>(const std::uint8_t*, std::size_t, const std::uint8_t*,
+                              std::uint8_t*) noexcept;
+template void SpreadWs2812<4>(const std::uint8_t*, std::size_t, const std::uint8_t*,
+                              std::uint8_t*) noexcept;
 
 }  // namespace ledcolor::strip
