@@ -142,9 +142,9 @@ class AdalightReader {
   // `storage` must outlive the reader. In kClassic a frame of more LEDs than it holds keeps its
   // first storage.size() colours; the rest of its payload is read and dropped. A format that is
   // neither of the two finds no frames: every byte is skipped.
-  explicit AdalightReader(std::span<Rgb> storage,
-                          AdalightFormat format = AdalightFormat::kClassic) noexcept
-      : storage_(storage), format_(format) {}
+  constexpr explicit AdalightReader(std::span<Rgb> storage,
+                                    AdalightFormat format = AdalightFormat::kClassic) noexcept
+      : storage_(storage), feed_(FeedOf(format)) {}
 
   // What the bytes taken completed: a frame (led_count > 0), a request, or neither. Everything it
   // points to lies in the storage and is valid until the next Feed or Reset.
@@ -167,7 +167,9 @@ class AdalightReader {
   // of one buffer). A frame's colours are written from the front of the storage, below the bytes
   // they come from, so nothing not yet read is overwritten when the bytes are fed in the order they
   // lie, or lie beyond the colours of the largest frame announced in them.
-  [[nodiscard]] Result Feed(std::span<const std::uint8_t> bytes) noexcept;
+  [[nodiscard]] Result Feed(std::span<const std::uint8_t> bytes) noexcept {
+    return (this->*feed_)(bytes);
+  }
 
   // Forgets any partial header or frame held, counting its bytes as skipped: the next byte starts
   // a fresh hunt. For a caller that sees a gap on the line (the sender restarted) or reopens the
@@ -186,6 +188,18 @@ class AdalightReader {
   // end of the next valid header, TakePayload up to the end of the current frame's colours.
   std::size_t Hunt(std::span<const std::uint8_t> bytes) noexcept;
   std::size_t TakePayload(std::span<const std::uint8_t> bytes) noexcept;
+
+  // The reading of each format, picked when the reader is made: a firmware that names its format
+  // there links the reading of that format alone.
+  using FeedFunction = Result (AdalightReader::*)(std::span<const std::uint8_t>) noexcept;
+  static constexpr FeedFunction FeedOf(AdalightFormat format) noexcept {
+    return format == AdalightFormat::kAwa       ? &AdalightReader::FeedChecked
+           : format == AdalightFormat::kClassic ? &AdalightReader::FeedClassic
+                                                : &AdalightReader::FeedNothing;
+  }
+  Result FeedClassic(std::span<const std::uint8_t> bytes) noexcept;
+  // A format that is neither: every byte is skipped.
+  Result FeedNothing(std::span<const std::uint8_t> bytes) noexcept;
 
   // kAwa. What the reader holds is one run of stream bytes in three places: header_, then
   // held_size_ bytes of the storage from byte held_from_, then tail_. While a candidate is being
@@ -218,7 +232,7 @@ class AdalightReader {
   }
 
   std::span<Rgb> storage_;
-  AdalightFormat format_;
+  FeedFunction feed_;
   std::array<std::uint8_t, kAdalightHeaderSize> header_{};
   std::size_t header_size_ = 0;   // bytes of a candidate header held in header_
   std::size_t led_count_ = 0;     // N of the frame whose payload is being read

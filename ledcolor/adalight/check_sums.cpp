@@ -22,7 +22,7 @@ static_assert(Mod255(0xFFFFFFFF) == 0xFFFFFFFF % 255 && Mod255(254) == 254 && Mo
               Mod255(0x1FEFF) == 0x1FEFF % 255);
 
 // The sums {f1, f2, fx, position} over `size` bytes from `p`, not reduced, in locals of a function
-// of their own: in one that also calls out (memcpy, the reductions), a core with eight registers
+// of their own: in one that also calls out (the copy, the reductions), a core with eight registers
 // to work in keeps them on the stack, and loads and stores each of them every byte.
 // NOLINTNEXTLINE(modernize-avoid-c-arrays)
 [[gnu::noinline]] void AddBytes(std::uint32_t (&sums)[4], const std::uint8_t* p,
@@ -114,7 +114,7 @@ void CheckSums::Add(std::span<const std::uint8_t> bytes, std::uint8_t* copy) noe
   while (size > 0) {
     const std::size_t run = size < 2048 ? size : 2048;
     if (copy != nullptr) {
-      std::memcpy(copy, p, run);
+      std::memmove(copy, p, run);  // as memcpy, which a reader's firmware then need not link
       copy += run;
     }
     std::uint32_t sums[4] = {sum_, sum_of_sums_, xor_sum_, position_};  // NOLINT(*-c-arrays)

@@ -34,12 +34,21 @@ constexpr std::size_t LedCount(const std::uint8_t* header,
 }
 
 // The position of the first 'A' -- where every frame starts -- at or after `from`, or the end of
-// `bytes` when there is none: everything before it is noise, and memchr finds it fastest.
+// `bytes` when there is none: everything before it is noise. On 64-bit hosts memchr finds it
+// fastest, many bytes at a time; a 32-bit microcontroller's memchr goes a byte at a time as this
+// loop does, and the loop saves linking it.
 inline std::size_t NextStart(std::span<const std::uint8_t> bytes, std::size_t from) noexcept {
-  const void* found = std::memchr(bytes.data() + from, kMagic[0], bytes.size() - from);
-  return found == nullptr
-             ? bytes.size()
-             : static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes.data());
+  if constexpr (sizeof(void*) == 8) {
+    const void* found = std::memchr(bytes.data() + from, kMagic[0], bytes.size() - from);
+    return found == nullptr
+               ? bytes.size()
+               : static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes.data());
+  } else {
+    while (from < bytes.size() && bytes[from] != kMagic[0]) {
+      ++from;
+    }
+    return from;
+  }
 }
 
 // Writes the six header bytes for N LEDs, 1 <= N <= 65536.
@@ -73,7 +82,8 @@ constexpr std::size_t TrailerBytes(Variant variant) noexcept {
 // `storage_bytes` bytes: each byte is judged as it comes, the count as soon as both its bytes
 // are there, the variant by its letters.
 struct Judgement {
-  enum class Kind : std::uint8_t { kNo, kMaybe, kFrame, kRequest } kind;
+  // kNo is not 0: an all-zero object is returned by clearing it through a memset call at -Os.
+  enum class Kind : std::uint8_t { kNo = 1, kMaybe, kFrame, kRequest } kind;
   Variant variant;
   std::size_t led_count;  // a kFrame's N
   HostRequest request;    // a kRequest's
@@ -100,8 +110,6 @@ constexpr std::optional<Variant> LettersOf(const std::uint8_t* header, std::size
   return std::nullopt;
 }
 
-// At namespace scope, so that it is copied rather than built: a local all-zero object is cleared
-// through a memset call at -Os.
 inline constexpr Judgement kNo{Judgement::Kind::kNo, Variant::kAwa, 0, HostRequest::kNone};
 
 constexpr Judgement JudgeChecked(const std::uint8_t* header, std::size_t have,

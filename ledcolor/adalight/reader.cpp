@@ -20,14 +20,12 @@ bool CouldBeHeader(const std::array<std::uint8_t, kAdalightHeaderSize>& header, 
 
 }  // namespace
 
-AdalightReader::Result AdalightReader::Feed(std::span<const std::uint8_t> bytes) noexcept {
-  if (format_ == AdalightFormat::kAwa) {
-    return FeedChecked(bytes);
-  }
-  if (format_ != AdalightFormat::kClassic) {
-    skipped_bytes_ += bytes.size();
-    return {bytes.size(), 0, {}};
-  }
+AdalightReader::Result AdalightReader::FeedNothing(std::span<const std::uint8_t> bytes) noexcept {
+  skipped_bytes_ += bytes.size();
+  return {bytes.size(), 0, {}};
+}
+
+AdalightReader::Result AdalightReader::FeedClassic(std::span<const std::uint8_t> bytes) noexcept {
   std::size_t pos = 0;
   while (pos < bytes.size()) {
     if (payload_left_ == 0) {

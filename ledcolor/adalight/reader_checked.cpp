@@ -12,6 +12,12 @@ using adalight::Judgement;
 
 namespace {
 
+// memmove where the compiler cannot see that the two do not overlap: else it calls memcpy, which
+// a firmware that reads frames would link for this alone (the reader needs memmove anyway).
+[[gnu::noinline]] void Move(std::uint8_t* to, const std::uint8_t* from, std::size_t size) noexcept {
+  std::memmove(to, from, size);
+}
+
 // Moves bytes from the front of `bytes` to `to` + `size` until `size` reaches `full`; returns how
 // many it moved.
 std::size_t TakeInto(std::uint8_t* to, std::size_t& size, std::size_t full,
@@ -75,19 +81,21 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
 }
 
 AdalightReader::Result AdalightReader::Found(std::size_t consumed) const noexcept {
-  // Each member set once: an object cleared whole is cleared through a memset call at -Os.
-  Result result{consumed, found_leds_, {}, {}, std::nullopt, found_.request};
-  if (found_.request != HostRequest::kNone) {
-  } else if (found_.variant == 2) {  // "AWa" holds four bytes an LED
-    result.leds_rgbw = {reinterpret_cast<const Rgbw*>(storage_.data()), found_leds_};
-  } else {
-    result.leds = storage_.first(found_leds_);
-  }
-  if (found_.variant == 1) {
-    result.calibration = WhiteCalibration{found_.calibration[0], found_.calibration[1],
-                                          found_.calibration[2], found_.calibration[3]};
-  }
-  return result;
+  // Each member given its value, rather than cleared first: an object cleared whole is cleared
+  // through a memset call at -Os.
+  const bool frame = found_.request == HostRequest::kNone;
+  const bool rgbw = frame && found_.variant == 2;  // "AWa" holds four bytes an LED
+  const std::optional<WhiteCalibration> calibration =
+      found_.variant == 1
+          ? std::optional(WhiteCalibration{found_.calibration[0], found_.calibration[1],
+                                           found_.calibration[2], found_.calibration[3]})
+          : std::nullopt;
+  return {consumed,
+          found_leds_,
+          {storage_.data(), frame && !rgbw ? found_leds_ : 0},
+          {reinterpret_cast<const Rgbw*>(storage_.data()), rgbw ? found_leds_ : 0},
+          calibration,
+          found_.request};
 }
 
 bool AdalightReader::TakeWhole() noexcept {
@@ -127,7 +135,7 @@ bool AdalightReader::Search() noexcept {
         break;
       }
     }
-    std::array<std::uint8_t, kAdalightHeaderSize> header{};
+    std::array<std::uint8_t, kAdalightHeaderSize> header;  // its first `have` bytes are read
     const std::size_t have = std::min(held - at, kAdalightHeaderSize);
     for (std::size_t i = 0; i < have; ++i) {
       header[i] = HeldByte(at + i);
@@ -138,7 +146,8 @@ bool AdalightReader::Search() noexcept {
     }
     if (judged.kind == Kind::kRequest) {
       KeepFrom(at + kAdalightHeaderSize);
-      found_ = {0, judged.request, {}};
+      found_.variant = 0;
+      found_.request = judged.request;
       found_leds_ = 0;
       return true;
     }
@@ -156,7 +165,8 @@ bool AdalightReader::Search() noexcept {
     }
     // Taken: the calibration read before the colours move, the colours to the front of the
     // storage, below the bytes after the frame, which stay held.
-    found_ = {static_cast<std::uint8_t>(judged.variant), HostRequest::kNone, {}};
+    found_.variant = static_cast<std::uint8_t>(judged.variant);
+    found_.request = HostRequest::kNone;
     for (std::size_t i = 0; calibrated && i < kAdalightCalibrationSize; ++i) {
       found_.calibration[i] = HeldByte(colours + colour_bytes + i);
     }
@@ -194,17 +204,17 @@ void AdalightReader::Adopt(std::size_t at,
   const std::size_t colours = at + kAdalightHeaderSize;
   const std::size_t colours_held =
       have < kAdalightHeaderSize ? 0 : std::min(held - colours, colour_bytes);
-  std::array<std::uint8_t, kAdalightCalibrationSize + kAdalightCheckSize> tail{};
+  std::array<std::uint8_t, kAdalightCalibrationSize + kAdalightCheckSize> tail;  // NOLINT(*-init)
   const std::size_t tail_size = held - at - have - colours_held;
   for (std::size_t i = 0; i < tail_size; ++i) {
     tail[i] = HeldByte(colours + colours_held + i);
   }
   MoveToStorage(colours, colours_held);
-  header_ = header;
+  Move(header_.data(), header.data(), have);
   header_size_ = have;
   held_from_ = 0;
   held_size_ = colours_held;
-  tail_ = tail;
+  Move(tail_.data(), tail.data(), tail_size);
   tail_size_ = tail_size;
   colour_bytes_ = colour_bytes;
   trailer_bytes_ = trailer_bytes;
@@ -242,7 +252,8 @@ bool AdalightReader::ChecksMatch(std::size_t payload, std::size_t size) const no
   if (in_storage != 0) {
     sums.Add({StorageBytes() + held_from_ + (payload - header_size_), in_storage});
   }
-  std::array<std::uint8_t, kAdalightCalibrationSize + kAdalightCheckSize> rest{};
+  // Only its first size - in_storage bytes are written and read.
+  std::array<std::uint8_t, kAdalightCalibrationSize + kAdalightCheckSize> rest;  // NOLINT(*-init)
   for (std::size_t i = in_storage; i < size; ++i) {
     rest[i - in_storage] = HeldByte(payload + i);
   }
