@@ -43,9 +43,10 @@ template <std::size_t kChannels>
 void SpreadWs2812(const std::uint8_t* in, std::size_t leds, const std::uint8_t* offsets,
                   std::uint8_t* out) noexcept;
 
-// Writes each LED's bytes at `offsets` in that order, `channels` a LED: out[c * i + k] =
-// in[c * i + offsets[k]]. `out` may be `in` itself, exactly.
+// Writes each LED's bytes at `offsets` in that order, `kChannels` a LED (3 or 4):
+// out[c * i + k] = in[c * i + offsets[k]]. `out` may be `in` itself, exactly.
+template <std::size_t kChannels>
 void Reorder(const std::uint8_t* in, std::size_t leds, const std::uint8_t* offsets,
-             std::size_t channels, std::uint8_t* out) noexcept;
+             std::uint8_t* out) noexcept;
 
 }  // namespace ledcolor::strip

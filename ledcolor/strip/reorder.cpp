@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "ledcolor/internal/planes.h"
+#include "ledcolor/internal/unrolled.h"
 #include "ledcolor/strip/order.h"
 
 namespace ledcolor::strip {
@@ -83,23 +84,36 @@ std::size_t ReorderBlocks4(const std::uint8_t* in, std::size_t leds, const std::
 
 }  // namespace
 
+template <std::size_t kChannels>
 void Reorder(const std::uint8_t* in, std::size_t leds, const std::uint8_t* offsets,
-             std::size_t channels, std::uint8_t* out) noexcept {
+             std::uint8_t* out) noexcept {
   std::size_t i = 0;
 #ifdef LEDCOLOR_SSE2
-  i = channels == 3 ? ReorderBlocks3(in, leds, offsets, out)
-                    : ReorderBlocks4(in, leds, offsets, out);
+  if constexpr (kChannels == 3) {
+    i = ReorderBlocks3(in, leds, offsets, out);
+  } else {
+    i = ReorderBlocks4(in, leds, offsets, out);
+  }
 #endif
-  // An LED's bytes are all read before any is written, for the same reason.
-  for (; i < leds; ++i) {
-    std::array<std::uint8_t, 4> led{};
-    for (std::size_t k = 0; k < channels; ++k) {
-      led[k] = in[channels * i + offsets[k]];
-    }
-    for (std::size_t k = 0; k < channels; ++k) {
-      out[channels * i + k] = led[k];
-    }
+  // LED by LED, its channels written out and their offsets in locals, so that a core with eight
+  // registers to work in keeps them there. An LED's bytes are all read before any is written,
+  // for the same reason as above.
+  std::array<std::size_t, kChannels> at{};
+  for (std::size_t k = 0; k < kChannels; ++k) {
+    at[k] = offsets[k];
+  }
+  in += kChannels * i;
+  out += kChannels * i;
+  for (; i < leds; ++i, in += kChannels, out += kChannels) {
+    std::array<std::uint8_t, kChannels> led;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    internal::Unrolled<kChannels>([&](auto k) { led[k] = in[at[k]]; });
+    internal::Unrolled<kChannels>([&](auto k) { out[k] = led[k]; });
   }
 }
+
+template void Reorder<3>(const std::uint8_t*, std::size_t, const std::uint8_t*,
+                         std::uint8_t*) noexcept;
+template void Reorder<4>(const std::uint8_t*, std::size_t, const std::uint8_t*,
+                         std::uint8_t*) noexcept;
 
 }  // namespace ledcolor::strip

@@ -17,7 +17,7 @@ std::size_t EncodeWs2812Bytes(std::span<const Rgb> leds, ColorOrder order,
       (internal::Overlap(leds, out) && !in_place)) {
     return 0;
   }
-  strip::Reorder(row, leds.size(), channels, 3, out.data());
+  strip::Reorder<3>(row, leds.size(), channels, out.data());
   return leds.size_bytes();
 }
 

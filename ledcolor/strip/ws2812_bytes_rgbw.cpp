@@ -17,7 +17,7 @@ std::size_t EncodeWs2812Bytes(std::span<const Rgbw> leds, ColorOrder order, Whit
       (internal::Overlap(leds, out) && !in_place)) {
     return 0;
   }
-  strip::Reorder(row, leds.size(), channels->data(), 4, out.data());
+  strip::Reorder<4>(row, leds.size(), channels->data(), out.data());
   return leds.size_bytes();
 }
 
