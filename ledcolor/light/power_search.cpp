@@ -8,8 +8,9 @@ namespace ledcolor::power {
 namespace {
 
 // min(255, floor(x / d)) for d > 0 below 2^56, bit by bit: a 64-bit division would bring in
-// libgcc's, the largest routine a 32-bit firmware's path would link.
-unsigned Quotient(std::uint64_t x, std::uint64_t d) noexcept {
+// libgcc's, the largest routine a 32-bit firmware's path would link. Not inlined: one copy serves
+// both bounds.
+[[gnu::noinline]] unsigned Quotient(std::uint64_t x, std::uint64_t d) noexcept {
   unsigned q = 0;
   for (unsigned bit = 128; bit != 0; bit >>= 1) {
     if ((q | bit) * d <= x) {
