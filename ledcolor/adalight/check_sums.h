@@ -16,17 +16,17 @@ class CheckSums {
  public:
   // Each member set to 0 on its own: an object cleared whole is cleared through a memset call at
   // -Os, which a firmware that reads frames would link for this alone.
-  CheckSums() noexcept : sum_(0), sum_of_sums_(0), xor_sum_(0), position_(0) {}
+  CheckSums() noexcept {}  // NOLINT(modernize-use-equals-default): see above
   // Adds `bytes`; with `copy`, writes them there too (`copy` must not overlap them).
   void Add(std::span<const std::uint8_t> bytes, std::uint8_t* copy = nullptr) noexcept;
   // f1, f2 and fx, the last sent as 0xAA when it is 0x41.
   [[nodiscard]] std::array<std::uint8_t, kAdalightCheckSize> Bytes() const noexcept;
 
  private:
-  std::uint32_t sum_;          // f1: the bytes, mod 255
-  std::uint32_t sum_of_sums_;  // f2: the running sums after each byte, mod 255
-  std::uint32_t xor_sum_;      // fx: each byte XOR its position, mod 255
-  std::uint32_t position_;     // of the next byte, mod 256
+  std::uint32_t sum_ = 0;          // f1: the bytes, mod 255
+  std::uint32_t sum_of_sums_ = 0;  // f2: the running sums after each byte, mod 255
+  std::uint32_t xor_sum_ = 0;      // fx: each byte XOR its position, mod 255
+  std::uint32_t position_ = 0;     // of the next byte, mod 256
 };
 
 inline std::array<std::uint8_t, kAdalightCheckSize> CheckBytes(

@@ -32,13 +32,12 @@ template <std::size_t kChannels>
 template <std::size_t kChannels>
 void DimChannels(std::uint8_t* bytes, std::size_t leds,
                  const std::array<std::uint8_t, kChannels>& ceilings) noexcept {
-  constexpr std::size_t channels = kChannels;
   std::array<std::uint32_t, 4> multiplier;  // NOLINT(cppcoreguidelines-pro-type-member-init)
   for (std::size_t c = 0; c < 4; ++c) {
-    multiplier[c] = c < channels ? CeilingMultiplier(ceilings[c]) : 0;
+    multiplier[c] = c < kChannels ? CeilingMultiplier(ceilings[c]) : 0;
   }
 #ifdef LEDCOLOR_SSE2
-  const std::size_t size = channels * leds;
+  const std::size_t size = kChannels * leds;
   std::size_t i = 0;
   // 48 bytes, three vectors, hold a whole number of LEDs of 3 channels and of 4, so six vectors of
   // 16-bit multipliers cover any row. A channel at 255 has the identity's multiplier 2^16, which a
@@ -48,7 +47,7 @@ void DimChannels(std::uint8_t* bytes, std::size_t leds,
   std::array<std::uint16_t, 48> lane_multiplier{};
   std::array<std::uint16_t, 48> lane_offset{};
   for (std::size_t lane = 0; lane < 48; ++lane) {
-    const std::uint32_t m = multiplier[lane % channels];
+    const std::uint32_t m = multiplier[lane % kChannels];
     const bool identity = m > 0xFFFF;
     lane_multiplier[lane] = static_cast<std::uint16_t>(identity ? 0xFFFF : m);
     lane_offset[lane] = identity ? 1 : 0;
@@ -61,7 +60,7 @@ void DimChannels(std::uint8_t* bytes, std::size_t leds,
     offset[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&lane_offset[8 * k]));
   }
   const __m128i zero = _mm_setzero_si128();
-  if constexpr (channels == 4) {
+  if constexpr (kChannels == 4) {
     // Four channels repeat within every vector, and both its halves: one multiplier vector serves.
     for (; size - i >= 16; i += 16) {
       auto* block = reinterpret_cast<__m128i*>(bytes + i);
@@ -84,7 +83,7 @@ void DimChannels(std::uint8_t* bytes, std::size_t leds,
   }
   // i is a multiple of 48, or of 16 for four channels, so the rest starts on an LED's first byte.
   bytes += i;
-  leds -= i / channels;
+  leds -= i / kChannels;
 #endif
   DimLeds<kChannels>(bytes, leds, multiplier);
 }

@@ -16,7 +16,6 @@ namespace ledcolor::power {
 // compile-time constant, so that a firmware that drives RGB links no code for RGBW.
 template <std::size_t kChannels>
 struct Row {
-  static constexpr std::size_t channels = kChannels;
   const std::uint8_t* bytes;
   std::size_t leds;
 };
@@ -31,7 +30,7 @@ constexpr bool InDomain(const Row<kChannels>& row, const PowerModel& model) noex
   return row.leds <= kPowerMaxLeds && model.red_ua <= kPowerModelMaxUa &&
          model.green_ua <= kPowerModelMaxUa && model.blue_ua <= kPowerModelMaxUa &&
          model.idle_ua <= kPowerModelMaxUa &&
-         (row.channels == 3 || model.white_ua <= kPowerModelMaxUa);
+         (kChannels == 3 || model.white_ua <= kPowerModelMaxUa);
 }
 
 // 255 times the current the channels draw, sum over the LEDs of r * red + g * green + b * blue
@@ -59,7 +58,7 @@ constexpr std::uint64_t CeilDivide255(std::uint64_t x) noexcept {
     q += x >> 8;
     x = (x >> 8) + (x & 0xFF);
   }
-  return q + (x != 0);  // x is the remainder, or 255
+  return q + (x != 0 ? 1 : 0);  // x is the remainder, or 255
 }
 
 template <std::size_t kChannels>

@@ -47,12 +47,13 @@ template <std::size_t kChannels>
     at[k] = offsets[k];
   }
   for (; leds != 0; --leds, in += kChannels, out += 3 * kChannels) {
+    std::uint8_t* const line = out;
     internal::Unrolled<kChannels>([&](auto k) {
       const std::uint32_t v = in[at[k]];
       const std::uint32_t bits = kSpreadHigh[v >> 4] | kSpreadLow[v & 0x0F];
-      out[3 * k] = static_cast<std::uint8_t>(bits >> 16);
-      out[3 * k + 1] = static_cast<std::uint8_t>(bits >> 8);
-      out[3 * k + 2] = static_cast<std::uint8_t>(bits);
+      line[3 * k] = static_cast<std::uint8_t>(bits >> 16);
+      line[3 * k + 1] = static_cast<std::uint8_t>(bits >> 8);
+      line[3 * k + 2] = static_cast<std::uint8_t>(bits);
     });
   }
 }
