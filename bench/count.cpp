@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <span>
+#include <type_traits>
 
 #include "ledcolor/ledcolor.h"
 
@@ -141,7 +143,7 @@ std::span<const Rgbw> RgbwRow(std::size_t leds) {
 }
 
 // One buffer for what every function writes: the largest, 12 bytes an LED for RGBW over SPI.
-alignas(4) std::array<std::uint8_t, 12 * kLeds> g_buffer;
+alignas(8) std::array<std::uint8_t, 12 * kLeds> g_buffer;
 std::span<std::uint8_t> Out() { return g_buffer; }
 std::span<Rgb> RgbOut(std::size_t leds) { return {reinterpret_cast<Rgb*>(g_buffer.data()), leds}; }
 std::span<Rgbw> RgbwOut(std::size_t leds) {
@@ -189,6 +191,58 @@ std::size_t Path(std::size_t leds) {
   return EncodeWs2812Spi(row, ColorOrder::kGrb, Out().first(kStorageAt));
 }
 
+// A network frame: the row at the front of the buffer, a fresh assembler after it, and the
+// packets' levels straight from the row in flash, a universe of 170 LEDs (or a DDP packet of
+// 1000 bytes) each. Each Take answers whether the frame is complete; the last must be.
+constexpr std::size_t kAssemblerAt = 4096;
+static_assert(std::is_trivially_destructible_v<FrameAssembler> &&
+              kAssemblerAt + sizeof(FrameAssembler) <= sizeof(g_buffer) &&
+              kAssemblerAt >= 3 * kLeds);
+FrameAssembler* g_assembler = nullptr;
+void MakeAssembler(std::size_t leds) {
+  g_assembler = std::construct_at(reinterpret_cast<FrameAssembler*>(&g_buffer[kAssemblerAt]),
+                                  Out().first(3 * leds), UniverseLayout{1, 1, 3});
+}
+std::span<const std::uint8_t> Levels(std::size_t from, std::size_t leds, std::size_t per_packet) {
+  return std::span(kRgbBytes).subspan(3 * from, 3 * std::min(leds - from, per_packet));
+}
+std::size_t TakeDdp(std::size_t leds) {
+  bool show = false;
+  for (std::size_t from = 0, k = 0; from < leds; from += 1000, ++k) {
+    const auto data = Levels(from, leds, 1000);
+    const DdpPacket packet{from + 1000 >= leds, static_cast<std::uint8_t>(k + 1), 0x0B,
+                           static_cast<std::uint32_t>(3 * from), data};
+    show = g_assembler->Take(packet, 0).show;
+  }
+  return show ? 1 : 0;
+}
+std::size_t TakeE131(std::size_t leds) {
+  bool show = false;
+  for (std::size_t from = 0, k = 0; from < leds; from += 170, ++k) {
+    E131Packet packet{E131Packet::Kind::kData,
+                      {},
+                      100,
+                      0,
+                      static_cast<std::uint8_t>(k),
+                      false,
+                      false,
+                      false,
+                      static_cast<std::uint16_t>(k + 1),
+                      Levels(from, leds, 170)};
+    show = g_assembler->Take(packet, 0).show;
+  }
+  return show ? 1 : 0;
+}
+std::size_t TakeArtNet(std::size_t leds) {
+  bool show = false;
+  for (std::size_t from = 0, k = 0; from < leds; from += 170, ++k) {
+    const ArtNetPacket packet{ArtNetPacket::Kind::kDmx, static_cast<std::uint8_t>(k + 1),
+                              static_cast<std::uint16_t>(k + 1), Levels(from, leds, 170)};
+    show = g_assembler->Take(packet, 0x0A000001, 0).show;
+  }
+  return show ? 1 : 0;
+}
+
 template <typename Row>
 std::size_t HalfBudget(Row row, const PowerModel& model) {
   return CeilingForBudget(row, model, EstimateCurrent(row, model) / 2);
@@ -230,6 +284,9 @@ constexpr std::array kCases = {
   Case{"EncodeWs2812Bytes", [](std::size_t n) { return EncodeWs2812Bytes(RgbRow(n, kRgbBytes), ColorOrder::kGrb, Out()); }, Nothing, 3},
   Case{"EncodeWs2812Bytes RGBW", [](std::size_t n) { return EncodeWs2812Bytes(RgbwRow(n), ColorOrder::kGrb, WhitePosition::kLast, Out()); }, Nothing, 4},
   Case{"EncodeApa102Frame", [](std::size_t n) { return EncodeApa102Frame(RgbRow(n, kRgbBytes), ColorOrder::kBgr, 31, Out()); }, Nothing, 4},
+  Case{"FrameAssembler::Take, DDP", TakeDdp, MakeAssembler, 3},
+  Case{"FrameAssembler::Take, E1.31", TakeE131, MakeAssembler, 3},
+  Case{"FrameAssembler::Take, Art-Net", TakeArtNet, MakeAssembler, 3},
   Case{"the path: Feed \"Awa\" to EncodeWs2812Spi", Path, EncodeFrame<AdalightFormat::kAwa>, 9},
 };
 // clang-format on
