@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace ledcolor {
 
@@ -66,6 +67,48 @@ struct ArtNetPacket {
 [[nodiscard]] std::optional<ArtNetPacket> DecodeArtNet(
     std::span<const std::uint8_t> datagram) noexcept;
 
+// --- Sending: a packet's fields in, its datagram out ---------------------------------------------
+//
+// Each encoder is the exact inverse of its decoder: DecodeX(EncodeX(p)) gives back every field of
+// p. Each writes the datagram to the front of `out` and returns its size; 0 when the packet is
+// rejected, and then nothing is written. An `out` shorter than the datagram is rejected, and bytes
+// of `out` past the datagram stay as they were. Fields a packet kind does not carry are ignored.
+// The levels may lie anywhere, in `out` too: a sender can build them in place, after the header.
+
+// The most display data EncodeDdp puts in one datagram: 480 RGB LEDs, which with the headers of
+// DDP, UDP and IPv4 stays within an Ethernet frame's 1500 bytes.
+inline constexpr std::size_t kDdpMaxData = 1440;
+
+// A DDP datagram: the 10-byte header -- byte 0 0x40, or 0x41 with push; the sequence (0..15) in
+// byte 1; the data type as given; destination 1 (the display); the offset and the data's length,
+// big-endian -- then the data: 10 + data bytes. Rejected: more than kDdpMaxData bytes of data, a
+// sequence above 15, a data type DecodeDdp refuses.
+[[nodiscard]] std::size_t EncodeDdp(const DdpPacket& packet, std::span<std::uint8_t> out) noexcept;
+
+// An E1.31 datagram. Data (126 + slots bytes): the root, framing and DMP layers, `source_name`
+// NUL-padded to 64 bytes -- cut to 63 bytes at most, at a UTF-8 character's boundary, so that it
+// stays terminated --, the priority, sync address, sequence, options (0x80 preview, 0x40
+// terminated, 0x20 force sync, nothing else), universe, the start code 0 and the slots. Sync (49
+// bytes): the CID, sequence and sync address. Rejected (data): more than 512 slots, a universe
+// outside 1..63999, a priority above 200. 0 slots make a valid data packet of 126 bytes.
+[[nodiscard]] std::size_t EncodeE131(const E131Packet& packet, std::string_view source_name,
+                                     std::span<std::uint8_t> out) noexcept;
+
+// The multicast group an E1.31 universe is sent to, and that a receiver joins: 239.255.hi.lo.
+[[nodiscard]] constexpr std::array<std::uint8_t, 4> E131MulticastAddress(
+    std::uint16_t universe) noexcept {
+  return {239, 255, static_cast<std::uint8_t>(universe >> 8),
+          static_cast<std::uint8_t>(universe & 0xFF)};
+}
+
+// An Art-Net datagram, protocol version 14. ArtDmx (18 + length bytes): the sequence, the port
+// address (Net in byte 15, Sub-Net and Universe in byte 14), the length and the slots -- an odd
+// count padded with one zero to the even length the standard asks for, which the length field
+// gives, so that the decoder reads that zero as one more slot. ArtSync: 14 bytes. Rejected
+// (ArtDmx): no slots or more than 512, a port address above 32767.
+[[nodiscard]] std::size_t EncodeArtNet(const ArtNetPacket& packet,
+                                       std::span<std::uint8_t> out) noexcept;
+
 // --- The frame: packets in, "show now" out ------------------------------------------------------
 
 // Where a strip's LEDs lie among E1.31 universes or Art-Net port addresses: from `first_channel`
@@ -86,8 +129,11 @@ struct UniverseLayout {
 // the strip as if the sender were still there.
 //   - Late and repeated packets are dropped: per source and universe (E1.31: the CID; Art-Net:
 //     `source` and port address), one whose 8-bit sequence s is not 0 when (int8)(s - last) lies
-//     in (-20, 0] -- unless that source's stream was lost or ended since, and so starts afresh;
-//     DDP, whose sequence has 4 bits, only a repeat of the last one that was not 0.
+//     in (-20, 0] -- unless that source's stream was lost or ended since, and so starts afresh.
+//     `last` is that source's last packet that passed this check, whether its data was shown or
+//     another source held the universe (so a source that takes over cannot replay an old packet);
+//     a packet answered `show` and not `taken` counts only when it is taken. DDP, whose sequence
+//     has 4 bits: only a repeat of the last one that was not 0.
 //   - E1.31: each universe shows its active source's data, the highest priority among those heard
 //     within 2.5 s; at equal priority the source holding the universe keeps it until it is lost,
 //     and the first to send takes a universe nobody holds. The terminated bit ends that source's

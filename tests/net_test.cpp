@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <random>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "ledcolor/ledcolor.h"
@@ -289,6 +292,185 @@ TEST(FrameAssembler, KeepsFramesWholeAndMovesOnWhenTheSenderDoes) {
   EXPECT_EQ(
       result(too_many.Take(*ledcolor::DecodeDdp(ledcolor_testing::MakeDdp(true, 0, 0, {1})), now)),
       kTaken);
+}
+
+// An outranked E1.31 source and an Art-Net sender waiting for a port address keep their sequence:
+// when they take over, their repeated and late packets are dropped, and the next one shows.
+TEST(FrameAssembler, KeepsTheSequenceOfSourcesItDoesNotShow) {
+  std::vector<std::uint8_t> row(3 * 10, 0);
+  FrameAssembler assembler(row, {1, 1, 3});
+  std::uint32_t now = 0;
+  const auto e131 = [&](std::uint8_t source, std::uint8_t sequence, std::uint8_t priority,
+                        std::uint8_t options = 0) {
+    ledcolor_testing::E131Fields f;
+    f.cid[0] = source;
+    f.sequence = sequence;
+    f.priority = priority;
+    f.options = options;
+    const FrameAssembler::Result r = assembler.Take(
+        *ledcolor::DecodeE131(ledcolor_testing::MakeE131Data(f, Bytes(30, sequence))), now);
+    return r.taken && r.show;
+  };
+  EXPECT_TRUE(e131(1, 1, 150));
+  EXPECT_FALSE(e131(2, 50, 100));       // outranked
+  EXPECT_FALSE(e131(1, 2, 150, 0x40));  // source 1 ends its stream
+  EXPECT_FALSE(e131(2, 50, 100));       // a repeat
+  EXPECT_FALSE(e131(2, 45, 100));       // late
+  EXPECT_TRUE(e131(2, 51, 100));
+  EXPECT_EQ(row[0], 51);
+
+  std::vector<std::uint8_t> strip(3 * 10, 0);
+  FrameAssembler art(strip, {1, 1, 3});
+  const auto dmx = [&](std::uint32_t sender, std::uint8_t sequence) {
+    const FrameAssembler::Result r = art.Take(
+        *ledcolor::DecodeArtNet(ledcolor_testing::MakeArtDmx(sequence, 1, Bytes(30, sequence))),
+        sender, now);
+    return r.taken && r.show;
+  };
+  EXPECT_TRUE(dmx(1, 1));
+  now = 9000;
+  EXPECT_FALSE(dmx(2, 80));  // sender 1 holds the port address
+  now = 10'500;              // and has let it go
+  EXPECT_FALSE(dmx(2, 80));
+  EXPECT_FALSE(dmx(2, 79));
+  EXPECT_TRUE(dmx(2, 81));
+  EXPECT_EQ(strip[0], 81);
+}
+
+// Whether two packets hold the same fields and the same levels, wherever those lie.
+template <typename Packet>
+bool Same(const Packet& a, const Packet& b) {
+  auto fa = ledcolor_testing::Fields(a);
+  auto fb = ledcolor_testing::Fields(b);
+  const auto levels = [](const Packet& p) {
+    if constexpr (std::is_same_v<Packet, ledcolor::DdpPacket>) {
+      return p.data;
+    } else {
+      return p.slots;
+    }
+  };
+  std::get<std::tuple_size_v<decltype(fa)> - 2>(fa) = nullptr;  // the levels' address
+  std::get<std::tuple_size_v<decltype(fb)> - 2>(fb) = nullptr;
+  return fa == fb && std::ranges::equal(levels(a), levels(b));
+}
+
+// Each encoder against the datagram built field by field, for each packet kind; then decoded again.
+TEST(NetEncoders, WriteTheDatagramTheDecoderReadsBack) {
+  const Bytes levels = [] {
+    Bytes v(511);
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      v[i] = static_cast<std::uint8_t>(7 * i + 3);
+    }
+    return v;
+  }();
+  std::array<std::uint8_t, 16> cid{};
+  cid[0] = 0xC1;
+  cid[15] = 0xD5;
+  for (const std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{170}, std::size_t{511}}) {
+    SCOPED_TRACE(testing::Message() << n << " levels");
+    const Bytes data(levels.begin(), levels.begin() + static_cast<std::ptrdiff_t>(n));
+    Bytes out(1600, 0xEE);
+    const auto check = [&](std::size_t size, const Bytes& want) {
+      ASSERT_EQ(size, want.size());
+      EXPECT_TRUE(std::equal(want.begin(), want.end(), out.begin()));
+      EXPECT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(size), out.end(),
+                              [](std::uint8_t b) { return b == 0xEE; }));
+    };
+    const ledcolor::DdpPacket ddp{true, 15, 0x1B, 0x01020304, data};
+    check(ledcolor::EncodeDdp(ddp, out),
+          ledcolor_testing::MakeDdp(true, 15, 0x01020304, data, 0x1B));
+    EXPECT_TRUE(Same(*ledcolor::DecodeDdp(out), ddp));
+
+    ledcolor_testing::E131Fields f{cid, 200, 0x1234, 0xFE, 0xE0, 63999};
+    const ledcolor::E131Packet e131{
+        ledcolor::E131Packet::Kind::kData, cid, 200, 0x1234, 0xFE, true, true, true, 63999, data};
+    out.assign(1600, 0xEE);
+    const std::size_t size = ledcolor::EncodeE131(e131, "ledcolor test", out);
+    check(size, ledcolor_testing::MakeE131Data(f, data));
+    EXPECT_TRUE(Same(*ledcolor::DecodeE131(std::span(out).first(size)), e131));
+
+    if (n != 0) {
+      const ledcolor::ArtNetPacket art{ledcolor::ArtNetPacket::Kind::kDmx, 0x77, 0x7FFF, data};
+      Bytes padded = data;
+      padded.resize(n + n % 2, 0);  // an odd count goes out with one zero more
+      out.assign(1600, 0xEE);
+      check(ledcolor::EncodeArtNet(art, out), ledcolor_testing::MakeArtDmx(0x77, 0x7FFF, padded));
+      const ledcolor::ArtNetPacket back = *ledcolor::DecodeArtNet(out);
+      EXPECT_TRUE(back.sequence == 0x77 && back.port_address == 0x7FFF &&
+                  std::equal(back.slots.begin(), back.slots.end(), padded.begin(), padded.end()));
+    }
+  }
+  Bytes out(64, 0xEE);
+  ASSERT_EQ(ledcolor::EncodeE131(
+                {ledcolor::E131Packet::Kind::kSync, cid, 0, 0xBEEF, 9, false, false, false, 0, {}},
+                "x", out),
+            49U);
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + 49), ledcolor_testing::MakeE131Sync(cid, 9, 0xBEEF));
+  ASSERT_EQ(ledcolor::EncodeArtNet({ledcolor::ArtNetPacket::Kind::kSync, 5, 6, {}}, out), 14U);
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + 14), ledcolor_testing::MakeArtSync());
+  EXPECT_EQ(ledcolor::E131MulticastAddress(1), (std::array<std::uint8_t, 4>{239, 255, 0, 1}));
+  EXPECT_EQ(ledcolor::E131MulticastAddress(63999),
+            (std::array<std::uint8_t, 4>{239, 255, 0xF9, 0xFF}));
+}
+
+// The source name: cut to 63 bytes at a character's boundary, NUL after it. Then what is rejected
+// writes nothing.
+TEST(NetEncoders, CutTheNameWholeAndRejectWithNothingWritten) {
+  const std::array<std::uint8_t, 16> cid{};
+  const Bytes slots(3, 9);
+  const ledcolor::E131Packet data{
+      ledcolor::E131Packet::Kind::kData, cid, 100, 0, 0, false, false, false, 1, slots};
+  const std::string euro = "\xE2\x82\xAC";  // one character, three bytes
+  const struct {
+    std::string name;
+    std::size_t kept;
+  } names[] = {{std::string(70, 'a'), 63},
+               {std::string(62, 'a') + euro, 62},
+               {std::string(61, 'a') + euro, 61},
+               {std::string(60, 'a') + euro, 63}};
+  for (const auto& [name, kept] : names) {
+    Bytes out(200, 0xEE);
+    ASSERT_EQ(ledcolor::EncodeE131(data, name, out), 129U);
+    EXPECT_TRUE(
+        std::equal(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(kept), out.begin() + 44,
+                   [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; }))
+        << kept;
+    EXPECT_TRUE(std::all_of(out.begin() + 44 + static_cast<std::ptrdiff_t>(kept), out.begin() + 108,
+                            [](std::uint8_t b) { return b == 0; }))
+        << kept;
+  }
+
+  const Bytes big(513, 1);
+  const Bytes ddp_big(ledcolor::kDdpMaxData + 1, 1);
+  Bytes out(2000, 0xEE);
+  const auto rejected = [&](std::size_t size) {
+    return size == 0 &&
+           std::all_of(out.begin(), out.end(), [](std::uint8_t b) { return b == 0xEE; });
+  };
+  EXPECT_TRUE(rejected(ledcolor::EncodeDdp({false, 16, 0x0B, 0, slots}, out)));
+  EXPECT_TRUE(rejected(ledcolor::EncodeDdp({false, 1, 0x3B, 0, slots}, out)));
+  EXPECT_TRUE(rejected(ledcolor::EncodeDdp({false, 1, 0x0B, 0, ddp_big}, out)));
+  EXPECT_TRUE(rejected(ledcolor::EncodeDdp({false, 1, 0x0B, 0, slots}, std::span(out).first(12))));
+  auto e131 = data;
+  for (const auto edit : {+[](ledcolor::E131Packet& p) { p.universe = 0; },
+                          +[](ledcolor::E131Packet& p) { p.universe = 64000; },
+                          +[](ledcolor::E131Packet& p) { p.priority = 201; }}) {
+    e131 = data;
+    edit(e131);
+    EXPECT_TRUE(rejected(ledcolor::EncodeE131(e131, "", out)));
+  }
+  e131 = data;
+  e131.slots = big;
+  EXPECT_TRUE(rejected(ledcolor::EncodeE131(e131, "", out)));
+  EXPECT_TRUE(rejected(ledcolor::EncodeE131(data, "", std::span(out).first(128))));
+  EXPECT_TRUE(
+      rejected(ledcolor::EncodeArtNet({ledcolor::ArtNetPacket::Kind::kDmx, 0, 1, {}}, out)));
+  EXPECT_TRUE(
+      rejected(ledcolor::EncodeArtNet({ledcolor::ArtNetPacket::Kind::kDmx, 0, 1, big}, out)));
+  EXPECT_TRUE(rejected(
+      ledcolor::EncodeArtNet({ledcolor::ArtNetPacket::Kind::kDmx, 0, 0x8000, slots}, out)));
+  EXPECT_TRUE(rejected(ledcolor::EncodeArtNet({ledcolor::ArtNetPacket::Kind::kDmx, 0, 1, slots},
+                                              std::span(out).first(21))));
 }
 
 }  // namespace

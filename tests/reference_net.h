@@ -311,6 +311,8 @@ class ModelAssembler {
     const bool holder_live = holder_e131_.count(u) != 0 && holder_e131_[u] != id &&
                              Live(e131_[holder_e131_[u]][u], now, 2500);
     if (p.priority < best || (holder_live && e131_[holder_e131_[u]][u].priority == best)) {
+      s.sequenced = true;  // every source's packets are numbered, shown or not
+      s.sequence = p.sequence;
       return {true, false};
     }
     holder_e131_[u] = id;
@@ -346,11 +348,16 @@ class ModelAssembler {
     State& s = artnet_[source][u];
     const bool held_by_other = holder_artnet_.count(u) != 0 && holder_artnet_[u] != source &&
                                Live(artnet_[holder_artnet_[u]][u], now, 10000);
-    if (held_by_other || Late(s, p.sequence, now, 10000)) {
+    if (Late(s, p.sequence, now, 10000)) {
       return {true, false};
     }
     s.heard = true;
     s.heard_at = now;
+    if (held_by_other) {
+      s.sequenced = true;  // every sender's packets are numbered, shown or not
+      s.sequence = p.sequence;
+      return {true, false};
+    }
     holder_artnet_[u] = source;
     const bool synced = artnet_synced_ && now - artnet_sync_ < 4000;
     return Accept(static_cast<std::size_t>(u), p.slots, synced, s, p.sequence, now);

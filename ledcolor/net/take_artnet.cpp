@@ -40,12 +40,18 @@ FrameAssembler::Result FrameAssembler::Take(const ArtNetPacket& packet, std::uin
   Stream& stream = artnet_[slot].streams[index];
   // The first sender of a port address holds it until it falls silent.
   const std::uint8_t holder = LiveHolder(artnet_, artnet_holder_, index, now_ms, kSenderLoss);
-  if ((holder != kNobody && holder != slot) ||
-      Stale(stream, packet.sequence, now_ms, kSenderLoss)) {
+  if (Stale(stream, packet.sequence, now_ms, kSenderLoss)) {
     return kIgnored;
   }
   stream.heard = true;
   stream.heard_ms = now_ms;
+  if (holder != kNobody && holder != slot) {
+    // Not shown while another holds the port address, but numbered all the same: when this
+    // sender takes over, a late or repeated packet of it must find its stream where it left it.
+    stream.sequence = packet.sequence;
+    stream.sequenced = true;
+    return kIgnored;
+  }
   artnet_holder_[index] = static_cast<std::uint8_t>(slot);
   const bool synced = artnet_synced_ && now_ms - artnet_sync_ms_ < kSyncLoss;
   return Accept(index, packet.slots, synced, stream, packet.sequence, now_ms);

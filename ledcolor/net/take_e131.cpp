@@ -55,6 +55,10 @@ FrameAssembler::Result FrameAssembler::Take(const E131Packet& packet,
     const bool outranks =
         other.priority > packet.priority || (s == holder && other.priority == packet.priority);
     if (s != slot && e131_[s].used && Live(other, now_ms, kSourceLoss) && outranks) {
+      // Not shown, but numbered all the same: when this source takes over, a late or repeated
+      // packet of it must find its stream where it left it.
+      stream.sequence = packet.sequence;
+      stream.sequenced = true;
       return kIgnored;
     }
   }
