@@ -385,6 +385,40 @@ void BM_NetArtNet(benchmark::State& state) {
                });
 }
 
+// The encoders: a 170-LED universe (510 levels) into its datagram, beside the same memcpy.
+template <typename Encode>
+void EncodeUniverse(benchmark::State& state, Encode encode) {
+  const ledcolor_testing::Bytes levels(510, 0x5A);
+  std::vector<std::uint8_t> out(1500);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(encode(levels, out));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * 510);
+}
+
+void BM_EncodeDdp(benchmark::State& state) {
+  EncodeUniverse(state, [](std::span<const std::uint8_t> levels, std::span<std::uint8_t> out) {
+    return ledcolor::EncodeDdp({true, 1, 0x0B, 0, levels}, out);
+  });
+}
+
+void BM_EncodeE131(benchmark::State& state) {
+  EncodeUniverse(state, [](std::span<const std::uint8_t> levels, std::span<std::uint8_t> out) {
+    ledcolor::E131Packet packet{};
+    packet.priority = 100;
+    packet.universe = 1;
+    packet.slots = levels;
+    return ledcolor::EncodeE131(packet, "ledcolor bench", out);
+  });
+}
+
+void BM_EncodeArtNet(benchmark::State& state) {
+  EncodeUniverse(state, [](std::span<const std::uint8_t> levels, std::span<std::uint8_t> out) {
+    return ledcolor::EncodeArtNet({ledcolor::ArtNetPacket::Kind::kDmx, 1, 1, levels}, out);
+  });
+}
+
 BENCHMARK_CAPTURE(BM_EncodeAdalightFrame, classic, ledcolor::AdalightFormat::kClassic)
     ->Arg(1)
     ->Arg(10)
@@ -429,6 +463,9 @@ BENCHMARK(BM_MemcpyBytes)->Arg(12 * 65536);
 BENCHMARK(BM_NetDdp);
 BENCHMARK(BM_NetE131);
 BENCHMARK(BM_NetArtNet);
+BENCHMARK(BM_EncodeDdp);
+BENCHMARK(BM_EncodeE131);
+BENCHMARK(BM_EncodeArtNet);
 BENCHMARK(BM_MemcpyBytes)->Arg(510);
 
 }  // namespace

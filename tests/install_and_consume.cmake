@@ -43,7 +43,7 @@ endfunction()
 
 # find_package against the prefix.
 execute_process(
-  COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/tests/consumer" -B "${WORK_DIR}/build" -G "${GENERATOR}"
+  COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/examples/consumer" -B "${WORK_DIR}/build" -G "${GENERATOR}"
           "-DCMAKE_PREFIX_PATH=${prefix}" ${toolchain} -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
   COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND "${CMAKE_COMMAND}" --build "${WORK_DIR}/build" --config "${CONFIG}"
@@ -57,7 +57,7 @@ execute_process(COMMAND "${PKG_CONFIG}" --cflags --libs ledcolor OUTPUT_VARIABLE
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
 separate_arguments(extra_flags UNIX_COMMAND "${CXX_FLAGS} ${LINKER_FLAGS}")
-set(line "${CXX_COMPILER}" ${extra_flags} "${SOURCE_DIR}/tests/consumer/main.cpp"
+set(line "${CXX_COMPILER}" ${extra_flags} "${SOURCE_DIR}/examples/consumer/main.cpp"
          ${pc_flags} -o "${WORK_DIR}/consumer_pc")
 list(JOIN line " " shown)
 message(STATUS "pkg-config consumer: ${shown}")

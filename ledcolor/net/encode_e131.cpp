@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ledcolor/internal/overlap.h"
 #include "ledcolor/net.h"
 #include "ledcolor/net/wire.h"
 
@@ -44,44 +45,50 @@ std::size_t EncodeE131(const E131Packet& packet, std::string_view source_name,
       out.size() < size) {
     return 0;
   }
-  // The header is made aside and copied last, so that neither the name nor the slots can be
-  // overwritten before they are read, wherever in `out` the caller keeps them.
-  std::array<std::uint8_t, kFirstSlot> h{};
-  const std::span<std::uint8_t> header(h);
-  constexpr std::uint8_t kRoot[] = {0x00, 0x10, 0x00, 0x00, 'A', 'S', 'C', '-',
-                                    'E',  '1',  '.',  '1',  '7', 0,   0,   0};
-  std::memcpy(h.data(), kRoot, sizeof kRoot);
-  PutLayer(header, 16, size);
-  net::PutBig32(header, 18, sync ? 8 : 4);  // root vector: extended (sync) or data
-  std::memcpy(h.data() + 22, packet.cid.data(), packet.cid.size());
-  PutLayer(header, 38, size);
-  net::PutBig32(header, 40, sync ? 1 : 2);  // framing vector: sync or data
-  if (sync) {
-    h[44] = packet.sequence;
-    net::PutBig16(header, 45, packet.sync_address);  // bytes 47 and 48 are reserved: 0
-    std::memcpy(out.data(), h.data(), kSyncSize);
-    return size;
+  // The slots are moved into place first (memmove, so they may lie anywhere, in `out` too), and
+  // the header written after them; a name that lies in `out` is read aside before either.
+  const std::size_t name_bytes = sync ? 0 : NameBytes(source_name);
+  const std::span<const char> name(source_name.data(), name_bytes);
+  std::array<char, kNameSize> name_aside;  // filled only when used: no zeroing on the common path
+  const bool aside = internal::Overlap(name, out);
+  if (aside) {
+    std::memcpy(name_aside.data(), name.data(), name_bytes);
   }
-  const std::size_t name = NameBytes(source_name);
-  if (name != 0) {
-    std::memcpy(h.data() + kNameAt, source_name.data(), name);  // the rest stays NUL
-  }
-  h[108] = packet.priority;
-  net::PutBig16(header, 109, packet.sync_address);
-  h[111] = packet.sequence;
-  h[112] =
-      static_cast<std::uint8_t>((packet.preview ? 0x80U : 0U) | (packet.terminated ? 0x40U : 0U) |
-                                (packet.force_sync ? 0x20U : 0U));
-  net::PutBig16(header, 113, packet.universe);
-  PutLayer(header, 115, size);
-  h[117] = 0x02;                                                      // set property
-  h[118] = 0xA1;                                                      // address and data type
-  net::PutBig16(header, 121, 1);                                      // first address 0, step 1
-  net::PutBig16(header, 123, static_cast<std::uint16_t>(slots + 1));  // start code and slots
-  if (slots != 0) {
+  if (!sync && slots != 0) {
     std::memmove(out.data() + kFirstSlot, packet.slots.data(), slots);
   }
-  std::memcpy(out.data(), h.data(), kFirstSlot);  // the start code, byte 125, is 0
+  constexpr std::uint8_t kRoot[] = {0x00, 0x10, 0x00, 0x00, 'A', 'S', 'C', '-',
+                                    'E',  '1',  '.',  '1',  '7', 0,   0,   0};
+  std::memcpy(out.data(), kRoot, sizeof kRoot);
+  PutLayer(out, 16, size);
+  net::PutBig32(out, 18, sync ? 8 : 4);  // root vector: extended (sync) or data
+  std::memcpy(out.data() + 22, packet.cid.data(), packet.cid.size());
+  PutLayer(out, 38, size);
+  net::PutBig32(out, 40, sync ? 1 : 2);  // framing vector: sync or data
+  if (sync) {
+    out[44] = packet.sequence;
+    net::PutBig16(out, 45, packet.sync_address);
+    out[47] = 0;  // reserved
+    out[48] = 0;
+    return size;
+  }
+  std::memset(out.data() + kNameAt, 0, kNameSize);  // NUL after the name, to the field's end
+  if (name_bytes != 0) {
+    std::memcpy(out.data() + kNameAt, aside ? name_aside.data() : name.data(), name_bytes);
+  }
+  out[108] = packet.priority;
+  net::PutBig16(out, 109, packet.sync_address);
+  out[111] = packet.sequence;
+  out[112] =
+      static_cast<std::uint8_t>((packet.preview ? 0x80U : 0U) | (packet.terminated ? 0x40U : 0U) |
+                                (packet.force_sync ? 0x20U : 0U));
+  net::PutBig16(out, 113, packet.universe);
+  PutLayer(out, 115, size);
+  out[117] = 0x02;                                                 // set property
+  out[118] = 0xA1;                                                 // address and data type
+  net::PutBig32(out, 119, 1);                                      // first address 0, step 1
+  net::PutBig16(out, 123, static_cast<std::uint16_t>(slots + 1));  // start code and slots
+  out[125] = 0;                                                    // the start code
   return size;
 }
 

@@ -1,9 +1,11 @@
 #!/bin/sh
-# DDP has no sender to install: net_receiver sends the frame itself, built from the format, to
-# itself on 127.0.0.1, and must find it shown whole.
+# DDP has no receiver or sender to install: net_sender encodes a frame with the library and sends
+# it over 127.0.0.1, and net_receiver decodes and assembles it and must find it shown whole.
 #   $1  the net_receiver program
+#   $2  the net_sender program
 set -eu
 receiver=$1
+sender=$2
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 "$receiver" ddp 127.0.0.1 1 1 3 1000 10 >"$log" &
@@ -14,7 +16,7 @@ until grep -q listening "$log"; do
   [ "$tries" -lt 100 ] || { kill "$pid"; echo "the receiver did not start"; exit 1; }
   sleep 0.05
 done
-"$receiver" send-ddp 127.0.0.1 1000 3
+"$sender" ddp 127.0.0.1 1 1000 1
 status=0
 wait "$pid" || status=$?
 cat "$log"

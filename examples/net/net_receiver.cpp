@@ -6,12 +6,9 @@
 //   [GROUP_IF]
 //     listens on ADDRESS at the protocol's port (4048, 5568, 6454) for up to SECONDS; with
 //     GROUP_IF, an interface address, it also joins the E1.31 multicast groups of the layout.
-//   net_receiver send-ddp ADDRESS LEDS CHANNELS
-//     sends the DDP frame the receiver expects, built from the format (DDP has no sender to
-//     install), in packets of 1440 bytes of data, the last with push.
 //
 // The frame: in universe index k of the layout (the first is 0), channel c (from 1) holds
-// (29 k + 7 c + 1) mod 256; a DDP frame's byte i holds (7 i + 3) mod 256.
+// (29 k + 7 c + 1) mod 256; a DDP frame's byte i holds (7 i + 3) mod 256, as net_sender sends it.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -30,7 +27,6 @@
 #include <vector>
 
 #include "ledcolor/ledcolor.h"
-#include "reference_net.h"
 
 namespace {
 
@@ -70,38 +66,9 @@ int Socket(const char* address, std::uint16_t port, bool bind_it) {
   return fd;
 }
 
-int SendDdp(const char* address, std::size_t leds, std::size_t channels) {
-  const int fd = Socket(address, 4048, false);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(4048);
-  inet_pton(AF_INET, address, &to.sin_addr);
-  std::vector<std::uint8_t> frame(leds * channels);
-  for (std::size_t i = 0; i < frame.size(); ++i) {
-    frame[i] = static_cast<std::uint8_t>(7 * i + 3);
-  }
-  std::uint8_t sequence = 0;
-  for (std::size_t offset = 0; offset < frame.size(); offset += 1440) {
-    const std::size_t size = std::min<std::size_t>(1440, frame.size() - offset);
-    sequence = static_cast<std::uint8_t>(sequence % 15 + 1);
-    const auto packet = ledcolor_testing::MakeDdp(
-        offset + size == frame.size(), sequence, static_cast<std::uint32_t>(offset),
-        {frame.begin() + static_cast<std::ptrdiff_t>(offset),
-         frame.begin() + static_cast<std::ptrdiff_t>(offset + size)},
-        channels == 4 ? 0x1B : 0x0B);
-    sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-  }
-  close(fd);
-  std::printf("send-ddp: %zu bytes sent to %s:4048\n", frame.size(), address);
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 5 && std::string(argv[1]) == "send-ddp") {
-    return SendDdp(argv[2], std::strtoul(argv[3], nullptr, 10), std::strtoul(argv[4], nullptr, 10));
-  }
   if (argc < 8) {
     std::fprintf(stderr, "usage: see the top of net_receiver.cpp\n");
     return 2;
