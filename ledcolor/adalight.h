@@ -74,6 +74,27 @@ enum class HostRequest : std::uint8_t { kNone, kHello, kGoodbye };
              : kAdalightHeaderSize + 4 * led_count + kAdalightCheckSize;
 }
 
+// The storage an AdalightReader needs, in Rgb, to take frames of up to `max_leds` LEDs of
+// `channels` bytes each: max_leds for 3 ("Ada", "Awa", "AwA"), and for 4 -- "AWa" frames, R G B W
+// -- the 4 * max_leds bytes rounded up to whole Rgb. A reader in kAwa that may meet "AWa" frames
+// needs the latter: std::array<Rgb, max_leds> takes no "AWa" frame of max_leds LEDs. 0 for a
+// channel count other than 3 or 4, or when the bytes would not fit in std::size_t.
+//   std::array<ledcolor::Rgb, ledcolor::AdalightStorageLeds(kLeds, 4)> storage{};
+[[nodiscard]] constexpr std::size_t AdalightStorageLeds(std::size_t max_leds,
+                                                        std::size_t channels) noexcept {
+  if ((channels != 3 && channels != 4) || max_leds > SIZE_MAX / channels) {
+    return 0;
+  }
+  const std::size_t bytes = channels * max_leds;
+  return bytes / 3 + (bytes % 3 != 0 ? 1 : 0);
+}
+
+// Writes the six bytes of a host's request to the front of `out`: hello "AwA" 2A A2 15, goodbye
+// "AwA" 2A A2 35. Returns 6; 0, with nothing written, for kNone, a value that is no HostRequest,
+// or an `out` shorter than 6. For hosts, and for tests of a controller.
+[[nodiscard]] std::size_t EncodeHostRequest(HostRequest request,
+                                            std::span<std::uint8_t> out) noexcept;
+
 // Writes the classic frame for the row to the front of `frame`: "Ada", the count N - 1 high byte
 // first, the checksum hi ^ lo ^ 0x55, then the 3N colour bytes unchanged. Returns the bytes
 // written, AdalightFrameSize(N). An empty row, more than kAdalightMaxLeds LEDs, or a `frame`
@@ -149,10 +170,14 @@ class AdalightReader {
   // What the bytes taken completed: a frame (led_count > 0), a request, or neither. Everything it
   // points to lies in the storage and is valid until the next Feed or Reset.
   struct Result {
-    std::size_t consumed;       // bytes taken from the front of the input
+    std::size_t consumed;  // bytes taken from the front of the input
+    // Which colours a frame fills: an "Ada", "Awa" or "AwA" frame fills `leds` and leaves
+    // `leds_rgbw` empty; an "AWa" frame fills `leds_rgbw` and leaves `leds` empty. So a controller
+    // that reads only `leds` shows nothing of an "AWa" frame: it must read `leds_rgbw` too (an RGB
+    // strip shows its red, green and blue), or know that its host never sends one.
     std::size_t led_count;      // N of the frame these bytes completed; 0 when none was
-    std::span<const Rgb> leds;  // its first min(N, storage.size()) colours: "Ada", "Awa", "AwA"
-    std::span<const Rgbw> leds_rgbw = {};              // an "AWa" frame's N colours
+    std::span<const Rgb> leds;  // "Ada", "Awa", "AwA": its first min(N, storage.size()) colours
+    std::span<const Rgbw> leds_rgbw = {};              // "AWa": its N colours
     std::optional<WhiteCalibration> calibration = {};  // an "AwA" frame's, as sent
     HostRequest request = HostRequest::kNone;          // the request these bytes completed
   };

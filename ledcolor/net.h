@@ -11,6 +11,8 @@
 #include <span>
 #include <string_view>
 
+#include "ledcolor/color.h"
+
 namespace ledcolor {
 
 // --- The packets: a datagram in, its fields out, or std::nullopt -------------------------------
@@ -151,12 +153,53 @@ struct UniverseLayout {
 //     from a holder, ArtDmx is shown only at each ArtSync, until 4 s pass without one.
 // `now_ms` is the caller's millisecond clock, wrapping at 2^32 (times are compared by unsigned
 // difference). A layout that spans more than 64 universes or goes past universe 63999, a
-// `channels` other than 3 or 4, a `first_channel` outside 1..512 or one whose universe holds no
-// whole LED (above 510 for RGB, 509 for RGBW), or an empty row makes an assembler that takes
-// nothing: every packet is `taken` and nothing is shown.
+// `channels` other than 3 or 4 (or other than the typed row's), a `first_channel` outside 1..512
+// or one whose universe holds no whole LED (above 510 for RGB, 509 for RGBW), or an empty row
+// makes an assembler that is not Valid() and takes nothing: nothing is ever shown.
+//
+// The use, for each datagram a socket receives, with `drive` the controller's step that sends the
+// row to the strip:
+//   if (const auto packet = ledcolor::DecodeE131(datagram)) {
+//     assembler.Take(*packet, now_ms, drive);
+//   }
 class FrameAssembler {
  public:
-  // `row` holds the strip's channel bytes (3N or 4N), written in place; it must outlive this.
+  // `row` is the strip's row, written in place, and must outlive this; the layout's `channels`
+  // must be the row type's (3 for Rgb, 4 for Rgbw), or the assembler is not Valid().
+  FrameAssembler(std::span<Rgb> row, UniverseLayout layout) noexcept;
+  FrameAssembler(std::span<Rgbw> row, UniverseLayout layout) noexcept;
+
+  // Whether this layout and row can ever show a frame (see above). E1.31's universes start at 1:
+  // a layout copied from Art-Net with first_universe 0 is Valid, but waits for universe 0, which
+  // E1.31 never sends.
+  [[nodiscard]] bool Valid() const noexcept { return valid_; }
+
+  // Takes a packet's data into the row, and calls drive(row) -- with the row's bytes, as
+  // std::span<const std::uint8_t> -- for every show it brings, in order: when a universe came a
+  // second time before the frame was whole, the frame as it was is shown before the packet is
+  // written, and the new frame after it when the packet completes it. Returns whether the
+  // packet's data went into the row (false for a packet rightly ignored: a late one, another
+  // source's, one outside the layout). `drive` must not throw. Art-Net: `source` identifies the
+  // sender to the caller, such as its IPv4 address.
+  template <typename Drive>
+  bool Take(const DdpPacket& packet, std::uint32_t now_ms, Drive&& drive) noexcept {
+    return TakeAndDrive(packet, 0, now_ms, Driver::Of(drive));
+  }
+  template <typename Drive>
+  bool Take(const E131Packet& packet, std::uint32_t now_ms, Drive&& drive) noexcept {
+    return TakeAndDrive(packet, 0, now_ms, Driver::Of(drive));
+  }
+  template <typename Drive>
+  bool Take(const ArtNetPacket& packet, std::uint32_t source, std::uint32_t now_ms,
+            Drive&& drive) noexcept {
+    return TakeAndDrive(packet, source, now_ms, Driver::Of(drive));
+  }
+
+  // The expert form, two steps for the caller to follow. `row` holds the strip's channel bytes (3N
+  // or 4N). Take answers `show` when the row holds a complete frame, to be driven now; and when
+  // it answers `taken` false, the row was shown as it was and the same packet must be taken
+  // again (and driven if that answers show): a caller that does not take it again loses that
+  // packet, and its next show mixes two frames.
   FrameAssembler(std::span<std::uint8_t> row, UniverseLayout layout) noexcept;
 
   struct Result {
@@ -178,11 +221,30 @@ class FrameAssembler {
   static constexpr std::size_t kMaxSources = 4;
 
  private:
+  // The caller's drive step behind one plain function pointer: no heap, no std::function, and
+  // the compiled code that calls it is the same for every callable.
+  struct Driver {
+    const void* step;
+    void (*call)(const void* step, std::span<const std::uint8_t> row) noexcept;
+
+    template <typename Drive>
+    static Driver Of(Drive& drive) noexcept {
+      return {&drive, [](const void* step, std::span<const std::uint8_t> row) noexcept {
+                (*static_cast<Drive*>(const_cast<void*>(step)))(row);
+              }};
+    }
+  };
+  // The two steps, driven: Take, drive on show, and when not taken, Take again. Compiled once for
+  // each packet type (take_and_drive.cpp); `source` is Art-Net's only.
+  template <typename Packet>
+  bool TakeAndDrive(const Packet& packet, std::uint32_t source, std::uint32_t now_ms,
+                    Driver driver) noexcept;
+
   // One source's stream of one universe.
   struct Stream {
     std::uint32_t heard_ms = 0;  // when its last packet was taken or judged
     std::uint8_t priority = 0;   // E1.31
-    std::uint8_t sequence = 0;   // of its last packet taken
+    std::uint8_t sequence = 0;   // of its last packet that passed the check of lateness
     bool heard = false;
     bool sequenced = false;
   };
@@ -241,8 +303,16 @@ class FrameAssembler {
   bool artnet_synced_ = false;  // an ArtSync came, at artnet_sync_ms_
   std::uint32_t artnet_sync_ms_ = 0;
   std::uint8_t ddp_sequence_ = 0;  // the last DDP sequence taken that was not 0
+  bool written_ = false;           // the last packet taken wrote its data into the row
   bool data_taken_ = false;        // at data_ms_
   std::uint32_t data_ms_ = 0;
 };
+
+extern template bool FrameAssembler::TakeAndDrive(const DdpPacket&, std::uint32_t, std::uint32_t,
+                                                  Driver) noexcept;
+extern template bool FrameAssembler::TakeAndDrive(const E131Packet&, std::uint32_t, std::uint32_t,
+                                                  Driver) noexcept;
+extern template bool FrameAssembler::TakeAndDrive(const ArtNetPacket&, std::uint32_t, std::uint32_t,
+                                                  Driver) noexcept;
 
 }  // namespace ledcolor

@@ -283,6 +283,38 @@ TEST(AdalightReader, ReadsBytesThatLieInItsOwnStorage) {
 
 // Reset gives up what the reader holds, counts it as skipped, and hunts afresh; a reader of
 // neither format finds nothing.
+// The storage a reader needs, and the requests a host sends, which the reader reads back.
+TEST(AdalightReader, SizesItsStorageAndReadsTheRequestsHostsEncode) {
+  EXPECT_EQ(ledcolor::AdalightStorageLeds(4, 3), 4U);
+  EXPECT_EQ(ledcolor::AdalightStorageLeds(4, 4), 6U);  // 16 bytes in whole Rgb
+  EXPECT_EQ(ledcolor::AdalightStorageLeds(3, 4), 4U);
+  EXPECT_EQ(ledcolor::AdalightStorageLeds(1, 4), 2U);
+  EXPECT_EQ(ledcolor::AdalightStorageLeds(0, 4), 0U);
+  EXPECT_EQ(ledcolor::AdalightStorageLeds(4, 2), 0U);
+  EXPECT_EQ(ledcolor::AdalightStorageLeds(SIZE_MAX / 2, 4), 0U);
+  static_assert(ledcolor::AdalightStorageLeds(65536, 4) == 87382);
+
+  const struct {
+    ledcolor::HostRequest request;
+    std::array<std::uint8_t, 6> bytes;
+  } requests[] = {{ledcolor::HostRequest::kHello, {'A', 'w', 'A', 0x2A, 0xA2, 0x15}},
+                  {ledcolor::HostRequest::kGoodbye, {'A', 'w', 'A', 0x2A, 0xA2, 0x35}}};
+  for (const auto& [request, bytes] : requests) {
+    std::array<std::uint8_t, 7> out{};
+    out.fill(0xEE);
+    ASSERT_EQ(ledcolor::EncodeHostRequest(request, out), 6U);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), out.begin()) && out[6] == 0xEE);
+    std::array<Rgb, 1> storage{};
+    ledcolor::AdalightReader reader(storage, ledcolor::AdalightFormat::kAwa);
+    EXPECT_EQ(reader.Feed(out).request, request);
+    EXPECT_EQ(ledcolor::EncodeHostRequest(request, std::span(out).first(5)), 0U);
+  }
+  std::array<std::uint8_t, 6> out{};
+  EXPECT_EQ(ledcolor::EncodeHostRequest(ledcolor::HostRequest::kNone, out), 0U);
+  EXPECT_EQ(ledcolor::EncodeHostRequest(static_cast<ledcolor::HostRequest>(3), out), 0U);
+  EXPECT_EQ(out, (std::array<std::uint8_t, 6>{}));
+}
+
 TEST(AdalightReader, ResetGivesUpWhatIsHeld) {
   for (const AdalightFormat format : {AdalightFormat::kClassic, AdalightFormat::kAwa}) {
     const std::vector<std::uint8_t> frame = Frame(4, 9, format);

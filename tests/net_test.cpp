@@ -354,6 +354,57 @@ bool Same(const Packet& a, const Packet& b) {
   return fa == fb && std::ranges::equal(levels(a), levels(b));
 }
 
+// A sender that lost a universe: the old one-liner, `if (Take(p, now).show) drive(row)`, drops the
+// packet Take did not take, and a later show mixes two frames; Take(p, now, drive) never does.
+// Frames are numbered by their levels; every show must hold one frame in both universes.
+TEST(FrameAssembler, TheOneLineUseNeverTearsAFrame) {
+  const std::uint8_t frames[][2] = {{1, 1}, {2, 0}, {3, 3}, {4, 4}};  // 0: that universe is lost
+  const auto run = [&](bool driven) {
+    std::array<ledcolor::Rgb, 340> row{};
+    FrameAssembler assembler(row, {1, 1, 3});
+    EXPECT_TRUE(assembler.Valid());
+    std::vector<std::pair<int, int>> shows;
+    const auto drive = [&](std::span<const std::uint8_t> bytes) {
+      shows.emplace_back(bytes.front(), bytes.back());
+    };
+    for (const auto& frame : frames) {
+      for (std::uint16_t u = 1; u <= 2; ++u) {
+        if (frame[u - 1] == 0) {
+          continue;
+        }
+        ledcolor_testing::E131Fields f;
+        f.universe = u;
+        const auto packet =
+            *ledcolor::DecodeE131(ledcolor_testing::MakeE131Data(f, Bytes(510, frame[u - 1])));
+        if (driven) {
+          EXPECT_TRUE(assembler.Take(packet, 0, drive));
+        } else if (assembler.Take(packet, 0).show) {
+          drive({reinterpret_cast<const std::uint8_t*>(row.data()), 3 * row.size()});
+        }
+      }
+    }
+    return shows;
+  };
+  EXPECT_EQ(run(true), (std::vector<std::pair<int, int>>{{1, 1}, {2, 1}, {3, 3}, {4, 4}}));
+  EXPECT_EQ(run(false), (std::vector<std::pair<int, int>>{{1, 1}, {2, 1}, {4, 3}}));  // torn
+}
+
+// Which layouts and rows can ever show a frame.
+TEST(FrameAssembler, SaysWhenItCanNeverShow) {
+  std::array<ledcolor::Rgb, 10> rgb{};
+  std::array<ledcolor::Rgbw, 10> rgbw{};
+  std::array<std::uint8_t, 30> bytes{};
+  EXPECT_TRUE(FrameAssembler(rgb, {1, 1, 3}).Valid());
+  EXPECT_TRUE(FrameAssembler(rgbw, {1, 1, 4}).Valid());
+  EXPECT_TRUE(FrameAssembler(rgb, {0, 1, 3}).Valid());   // Art-Net's first port address
+  EXPECT_FALSE(FrameAssembler(rgb, {1, 1, 4}).Valid());  // the type says 3 channels
+  EXPECT_FALSE(FrameAssembler(rgbw, {1, 1, 3}).Valid());
+  EXPECT_FALSE(FrameAssembler(bytes, {1, 0, 3}).Valid());
+  EXPECT_FALSE(FrameAssembler(bytes, {1, 511, 3}).Valid());
+  EXPECT_FALSE(FrameAssembler(bytes, {63999, 500, 3}).Valid());  // spills past 63999
+  EXPECT_FALSE(FrameAssembler(std::span<std::uint8_t>(), {1, 1, 3}).Valid());
+}
+
 // Each encoder against the datagram built field by field, for each packet kind; then decoded again.
 TEST(NetEncoders, WriteTheDatagramTheDecoderReadsBack) {
   const Bytes levels = [] {

@@ -36,7 +36,9 @@ endforeach()
 set(CMAKE_C_COMPILER ${LEDCOLOR_ARM_GCC})
 set(CMAKE_CXX_COMPILER ${LEDCOLOR_ARM_GXX})
 set(CMAKE_C_FLAGS_INIT "${cpu_flags} -ffunction-sections -fdata-sections")
-set(CMAKE_CXX_FLAGS_INIT "${CMAKE_C_FLAGS_INIT} -fno-exceptions -fno-rtti")
+# -Wno-psabi: GCC notes that small structs passed by value changed their ABI in GCC 7.1, which
+# concerns only code built with GCC 6 or older.
+set(CMAKE_CXX_FLAGS_INIT "${CMAKE_C_FLAGS_INIT} -fno-exceptions -fno-rtti -Wno-psabi")
 # rdimon: newlib's system calls through semihosting. -nostartfiles: the startup is our own.
 set(CMAKE_EXE_LINKER_FLAGS_INIT
     "--specs=nano.specs --specs=rdimon.specs -nostartfiles -L${CMAKE_CURRENT_LIST_DIR} \

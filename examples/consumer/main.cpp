@@ -44,13 +44,20 @@ std::size_t MakeWire(std::span<std::uint8_t> wire) {
   return static_cast<std::size_t>(out - wire.begin());
 }
 
-// The values the LEDs are driven with, from the colours a host sent.
-void Drive(std::span<const ledcolor::Rgb> received) {
-  std::printf("frame of %u LEDs\n", static_cast<unsigned>(received.size()));
+// The values the LEDs are driven with, from the colours of a frame the reader completed.
+void Drive(const ledcolor::AdalightReader::Result& frame) {
+  std::printf("frame of %u LEDs\n", static_cast<unsigned>(frame.led_count));
   // The received colours are the reader's, read-only and gone at the next Feed: shaping works on a
-  // copy of its own, in place.
+  // copy of its own, in place. An "AWa" frame (the host made a white channel) fills leds_rgbw, not
+  // leds: on this RGB strip it shows its red, green and blue.
   std::array<ledcolor::Rgb, kLeds> row{};
-  std::copy(received.begin(), received.end(), row.begin());
+  const std::size_t count = std::min(frame.led_count, kLeds);
+  if (!frame.leds_rgbw.empty()) {
+    std::transform(frame.leds_rgbw.begin(), frame.leds_rgbw.begin() + count, row.begin(),
+                   [](ledcolor::Rgbw c) { return ledcolor::Rgb{c.r, c.g, c.b}; });
+  } else {
+    std::copy_n(frame.leds.begin(), std::min(count, frame.leds.size()), row.begin());
+  }
 
   // Shape: the gamma curve turns perceptual values into linear duty. The compiler computes the
   // table, so the firmware carries 256 bytes and runs no floating point.
@@ -82,7 +89,8 @@ int main() {
 
   // Receive: bytes arrive in pieces of any size, here five at a time where a serial read would
   // hand them over. Feed takes what it can and reports each frame it completes.
-  std::array<ledcolor::Rgb, kLeds> storage{};
+  // Room for every variant the host may send: "AWa" frames take 4 bytes an LED.
+  std::array<ledcolor::Rgb, ledcolor::AdalightStorageLeds(kLeds, 4)> storage{};
   ledcolor::AdalightReader reader(storage, kFormat);
   for (std::size_t at = 0; at < wire_size; at += 5) {
     std::span<const std::uint8_t> piece(wire.data() + at, std::min<std::size_t>(5, wire_size - at));
@@ -90,7 +98,7 @@ int main() {
       const ledcolor::AdalightReader::Result frame = reader.Feed(piece);
       piece = piece.subspan(frame.consumed);
       if (frame.led_count != 0) {
-        Drive(frame.leds);
+        Drive(frame);
       }
     }
   }
@@ -100,7 +108,7 @@ int main() {
        frame.led_count != 0 || frame.request != ledcolor::HostRequest::kNone;
        frame = reader.Feed({})) {
     if (frame.led_count != 0) {
-      Drive(frame.leds);
+      Drive(frame);
     }
   }
   std::printf("%u bytes skipped\n", static_cast<unsigned>(reader.SkippedBytes()));

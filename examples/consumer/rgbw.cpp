@@ -109,7 +109,7 @@ int main() {
 
   // Receive: the checked format takes all three variants and the requests; an "AWa" frame of N
   // LEDs needs 4N bytes of the storage, so it is sized for those.
-  std::array<ledcolor::Rgb, (4 * kLeds + 2) / 3> storage{};
+  std::array<ledcolor::Rgb, ledcolor::AdalightStorageLeds(kLeds, 4)> storage{};
   ledcolor::AdalightReader reader(storage, ledcolor::AdalightFormat::kAwa);
   std::span<const std::uint8_t> rest(wire.data(), wire_size);
   while (!rest.empty()) {

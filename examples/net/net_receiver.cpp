@@ -4,8 +4,9 @@
 //
 //   net_receiver ddp|e131|artnet ADDRESS FIRST_UNIVERSE FIRST_CHANNEL CHANNELS LEDS SECONDS
 //   [GROUP_IF]
-//     listens on ADDRESS at the protocol's port (4048, 5568, 6454) for up to SECONDS; with
-//     GROUP_IF, an interface address, it also joins the E1.31 multicast groups of the layout.
+//     listens on ADDRESS at the protocol's port (4048, 5568, 6454) for up to SECONDS; for E1.31
+//     it also joins the multicast groups of the layout's universes, on the interface at GROUP_IF
+//     when it is given.
 //
 // The frame: in universe index k of the layout (the first is 0), channel c (from 1) holds
 // (29 k + 7 c + 1) mod 256; a DDP frame's byte i holds (7 i + 3) mod 256, as net_sender sends it.
@@ -66,45 +67,17 @@ int Socket(const char* address, std::uint16_t port, bool bind_it) {
   return fd;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc < 8) {
-    std::fprintf(stderr, "usage: see the top of net_receiver.cpp\n");
+// The receiver's loop for a strip of `Color` (Rgb or Rgbw): one row of the strip's own type, from
+// the network to the strip.
+template <typename Color>
+int Receive(const std::string& protocol, int fd, const ledcolor::UniverseLayout& layout,
+            std::size_t leds, int seconds, const std::vector<std::uint8_t>& expected) {
+  std::vector<Color> row(leds);
+  ledcolor::FrameAssembler assembler(std::span<Color>(row), layout);
+  if (!assembler.Valid()) {
+    std::printf("%s: this layout can never show a frame\n", protocol.c_str());
     return 2;
   }
-  const std::string protocol = argv[1];
-  const ledcolor::UniverseLayout layout{static_cast<std::uint16_t>(std::atoi(argv[3])),
-                                        static_cast<std::uint16_t>(std::atoi(argv[4])),
-                                        static_cast<std::uint8_t>(std::atoi(argv[5]))};
-  const std::size_t leds = std::strtoul(argv[6], nullptr, 10);
-  const int seconds = std::atoi(argv[7]);
-  const std::uint16_t port = protocol == "ddp" ? 4048 : protocol == "e131" ? 5568 : 6454;
-  const int fd = Socket(argv[2], port, true);
-  std::vector<std::uint8_t> row(leds * layout.channels, 0);
-  std::vector<std::uint8_t> expected = ExpectedRow(layout, leds);
-  if (protocol == "ddp") {
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-      expected[i] = static_cast<std::uint8_t>(7 * i + 3);
-    }
-  }
-  // The universes the layout spans, for E1.31 multicast: 239.255.hi.lo each.
-  const std::size_t first_leds = (513 - layout.first_channel) / layout.channels;
-  const std::size_t per = 512 / layout.channels;
-  const std::size_t universes = leds <= first_leds ? 1 : 2 + (leds - first_leds - 1) / per;
-  for (std::size_t k = 0; argc > 8 && k < universes; ++k) {
-    const unsigned u = layout.first_universe + static_cast<unsigned>(k);
-    ip_mreq group{};
-    group.imr_multiaddr.s_addr = htonl(0xEFFF0000U | u);
-    inet_pton(AF_INET, argv[8], &group.imr_interface);
-    setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group);
-  }
-  std::printf("%s: listening on %s:%u for %zu LEDs of %u channels from universe %u channel %u\n",
-              protocol.c_str(), argv[2], port, leds, layout.channels, layout.first_universe,
-              layout.first_channel);
-  std::fflush(stdout);
-
-  ledcolor::FrameAssembler assembler(row, layout);
   const auto start = std::chrono::steady_clock::now();
   const auto now_ms = [&] {
     return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -112,7 +85,6 @@ int main(int argc, char** argv) {
                                           .count());
   };
   std::size_t datagrams = 0;
-  std::size_t decoded = 0;
   std::size_t shows = 0;
   bool frame_sent_shown = false;
   // Driving the strip, here: the row shown must be the frame sent.
@@ -141,48 +113,88 @@ int main(int argc, char** argv) {
     ++datagrams;
     const std::span<const std::uint8_t> datagram(buffer.data(), static_cast<std::size_t>(size));
     const std::uint32_t now = now_ms();
-    // Decode, take, drive: the row is driven whenever Take says show -- when it did not take the
-    // packet, before taking it again.
-    const auto take = [&](const auto& packet) {
-      ++decoded;
-      const auto take_once = [&] {
-        if constexpr (std::is_same_v<std::decay_t<decltype(packet)>, ledcolor::ArtNetPacket>) {
-          return assembler.Take(packet, ntohl(from.sin_addr.s_addr), now);  // sender: its IPv4
-        } else {
-          return assembler.Take(packet, now);
-        }
-      };
-      ledcolor::FrameAssembler::Result result = take_once();
-      if (result.show) {
-        drive(row);
-      }
-      if (!result.taken && take_once().show) {
-        drive(row);
-      }
-    };
+    // Decode, and take: the assembler drives the row whenever a frame is whole.
     if (protocol == "ddp") {
       if (const std::optional<ledcolor::DdpPacket> packet = ledcolor::DecodeDdp(datagram)) {
-        take(*packet);
+        assembler.Take(*packet, now, drive);
       }
     } else if (protocol == "e131") {
       if (const std::optional<ledcolor::E131Packet> packet = ledcolor::DecodeE131(datagram)) {
-        take(*packet);
+        assembler.Take(*packet, now, drive);
       }
     } else if (const std::optional<ledcolor::ArtNetPacket> packet =
                    ledcolor::DecodeArtNet(datagram)) {
-      take(*packet);
+      const std::uint32_t sender = ntohl(from.sin_addr.s_addr);  // Art-Net's: its IPv4 address
+      assembler.Take(*packet, sender, now, drive);
     }
   }
-  std::printf("%s: %zu datagrams, %zu decoded, %zu shows, sender %s\n", protocol.c_str(), datagrams,
-              decoded, shows, assembler.SenderActive(now_ms()) ? "active" : "gone");
+  std::printf("%s: %zu datagrams, %zu shows, sender %s\n", protocol.c_str(), datagrams, shows,
+              assembler.SenderActive(now_ms()) ? "active" : "gone");
   if (frame_sent_shown) {
     return 0;
   }
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(row.data());
   std::size_t first_wrong = 0;
-  while (first_wrong < row.size() && row[first_wrong] == expected[first_wrong]) {
+  while (first_wrong < expected.size() && bytes[first_wrong] == expected[first_wrong]) {
     ++first_wrong;
   }
   std::printf("%s: no show was the frame sent; the row last differs from it at byte %zu\n",
               protocol.c_str(), first_wrong);
   return 1;
+}
+
+// Joins the E1.31 multicast group of each universe the layout spans, on the interface at
+// `interface` (INADDR_ANY: the kernel's choice). Senders multicast unless told a receiver's
+// address; a receiver that joins no group hears only unicast.
+void JoinUniverses(int fd, const ledcolor::UniverseLayout& layout, std::size_t leds,
+                   const char* interface) {
+  const std::size_t first_leds = (513 - layout.first_channel) / layout.channels;
+  const std::size_t per = 512 / layout.channels;
+  const std::size_t universes = leds <= first_leds ? 1 : 2 + (leds - first_leds - 1) / per;
+  for (std::size_t k = 0; k < universes; ++k) {
+    const auto universe = static_cast<std::uint16_t>(layout.first_universe + k);
+    const std::array<std::uint8_t, 4> group = ledcolor::E131MulticastAddress(universe);
+    ip_mreq membership{};
+    std::memcpy(&membership.imr_multiaddr, group.data(), group.size());  // network order
+    membership.imr_interface.s_addr = htonl(INADDR_ANY);
+    if (interface != nullptr) {
+      inet_pton(AF_INET, interface, &membership.imr_interface);
+    }
+    if (setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) != 0) {
+      std::printf("e131: no multicast for universe %u (unicast only)\n", universe);
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 8) {
+    std::fprintf(stderr, "usage: see the top of net_receiver.cpp\n");
+    return 2;
+  }
+  const std::string protocol = argv[1];
+  const ledcolor::UniverseLayout layout{static_cast<std::uint16_t>(std::atoi(argv[3])),
+                                        static_cast<std::uint16_t>(std::atoi(argv[4])),
+                                        static_cast<std::uint8_t>(std::atoi(argv[5]))};
+  const std::size_t leds = std::strtoul(argv[6], nullptr, 10);
+  const int seconds = std::atoi(argv[7]);
+  const std::uint16_t port = protocol == "ddp" ? 4048 : protocol == "e131" ? 5568 : 6454;
+  const int fd = Socket(argv[2], port, true);
+  std::vector<std::uint8_t> expected = ExpectedRow(layout, leds);
+  if (protocol == "ddp") {
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      expected[i] = static_cast<std::uint8_t>(7 * i + 3);
+    }
+  }
+  if (protocol == "e131") {
+    JoinUniverses(fd, layout, leds, argc > 8 ? argv[8] : nullptr);
+  }
+  std::printf("%s: listening on %s:%u for %zu LEDs of %u channels from universe %u channel %u\n",
+              protocol.c_str(), argv[2], port, leds, layout.channels, layout.first_universe,
+              layout.first_channel);
+  std::fflush(stdout);
+  return layout.channels == 4
+             ? Receive<ledcolor::Rgbw>(protocol, fd, layout, leds, seconds, expected)
+             : Receive<ledcolor::Rgb>(protocol, fd, layout, leds, seconds, expected);
 }

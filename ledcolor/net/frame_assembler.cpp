@@ -5,6 +5,19 @@
 
 namespace ledcolor {
 
+// The typed rows: the same bytes, and a layout that must name the row type's channels.
+FrameAssembler::FrameAssembler(std::span<Rgb> row, UniverseLayout layout) noexcept
+    : FrameAssembler(std::span(reinterpret_cast<std::uint8_t*>(row.data()), row.size_bytes()),
+                     layout) {
+  valid_ = valid_ && layout.channels == 3;
+}
+
+FrameAssembler::FrameAssembler(std::span<Rgbw> row, UniverseLayout layout) noexcept
+    : FrameAssembler(std::span(reinterpret_cast<std::uint8_t*>(row.data()), row.size_bytes()),
+                     layout) {
+  valid_ = valid_ && layout.channels == 4;
+}
+
 FrameAssembler::FrameAssembler(std::span<std::uint8_t> row, UniverseLayout layout) noexcept
     : row_(row), layout_(layout) {
   e131_holder_.fill(kNobody);
@@ -121,6 +134,7 @@ FrameAssembler::Result FrameAssembler::Accept(std::size_t index,
     return {false, true};
   }
   Write(index, slots);
+  written_ = true;
   stream.sequence = sequence;
   stream.sequenced = true;
   data_taken_ = true;

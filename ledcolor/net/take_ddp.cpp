@@ -23,6 +23,7 @@ FrameAssembler::Result FrameAssembler::Take(const DdpPacket& packet,
     const std::size_t bytes =
         std::min<std::size_t>(packet.data.size(), row_.size() - packet.offset);
     std::copy_n(packet.data.begin(), bytes, row_.begin() + packet.offset);
+    written_ = true;
     reaches_end = packet.offset + bytes == row_.size();
   }
   return {true, packet.push || reaches_end};
