@@ -385,6 +385,66 @@ void BM_NetArtNet(benchmark::State& state) {
                });
 }
 
+// Sixteen bits of light, on the 65536-LED row: each beside a memcpy of the bytes it writes.
+std::vector<ledcolor::Rgb16> Row16() {
+  static constexpr ledcolor::WordTable kGamma = *ledcolor::MakeGammaTable16(2.2);
+  const std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
+  std::vector<ledcolor::Rgb16> row16(row.size());
+  (void)ledcolor::ApplyTable(row, kGamma, row16);
+  return row16;
+}
+constexpr std::int64_t kRow16Bytes = 2 * kRowBytes;
+
+void BM_ApplyTable16(benchmark::State& state) {
+  static constexpr ledcolor::WordTable kGamma = *ledcolor::MakeGammaTable16(2.2);
+  const std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
+  std::vector<ledcolor::Rgb16> out(row.size());
+  RunOn(state, kRow16Bytes,
+        [&] { benchmark::DoNotOptimize(ledcolor::ApplyTable(row, kGamma, out)); });
+}
+
+void BM_TemporalDither(benchmark::State& state) {
+  const std::vector<ledcolor::Rgb16> row = Row16();
+  std::vector<Rgb> out(row.size());
+  ledcolor::TemporalDither dither(4);
+  RunOn(state, kRowBytes, [&] { benchmark::DoNotOptimize(dither.Next(row, out)); });
+}
+
+void BM_ApplyCeiling16(benchmark::State& state) {
+  std::vector<ledcolor::Rgb16> row = Row16();
+  RunOn(state, kRow16Bytes, [&] { ledcolor::ApplyCeiling(row, std::uint16_t{50'000}); });
+}
+
+void BM_ApplyCeilingPerChannel16(benchmark::State& state) {
+  std::vector<ledcolor::Rgb16> row = Row16();
+  RunOn(state, kRow16Bytes,
+        [&] { ledcolor::ApplyCeiling(row, ledcolor::Rgb16{65535, 56000, 47000}); });
+}
+
+void BM_EncodeWs2812Bytes16(benchmark::State& state) {
+  const std::vector<ledcolor::Rgb16> row = Row16();
+  std::vector<std::uint8_t> out(6 * row.size());
+  RunOn(state, kRow16Bytes, [&] {
+    benchmark::DoNotOptimize(ledcolor::EncodeWs2812Bytes(row, ledcolor::ColorOrder::kGrb, out));
+  });
+}
+
+void BM_EncodeWs2812Spi16(benchmark::State& state) {
+  const std::vector<ledcolor::Rgb16> row = Row16();
+  std::vector<std::uint8_t> out(ledcolor::Ws2812SpiSize16(row.size()));
+  RunOn(state, 3 * kRow16Bytes, [&] {
+    benchmark::DoNotOptimize(ledcolor::EncodeWs2812Spi(row, ledcolor::ColorOrder::kGrb, out));
+  });
+}
+
+void BM_EncodeApa102Frame16(benchmark::State& state) {
+  const std::vector<ledcolor::Rgb16> row = Row16();
+  std::vector<std::uint8_t> out(ledcolor::Apa102FrameSize(row.size()));
+  RunOn(state, static_cast<std::int64_t>(out.size()), [&] {
+    benchmark::DoNotOptimize(ledcolor::EncodeApa102Frame(row, ledcolor::ColorOrder::kBgr, out));
+  });
+}
+
 // The encoders: a 170-LED universe (510 levels) into its datagram, beside the same memcpy.
 template <typename Encode>
 void EncodeUniverse(benchmark::State& state, Encode encode) {
@@ -463,6 +523,15 @@ BENCHMARK(BM_MemcpyBytes)->Arg(12 * 65536);
 BENCHMARK(BM_NetDdp);
 BENCHMARK(BM_NetE131);
 BENCHMARK(BM_NetArtNet);
+BENCHMARK(BM_ApplyTable16);
+BENCHMARK(BM_TemporalDither);
+BENCHMARK(BM_ApplyCeiling16);
+BENCHMARK(BM_ApplyCeilingPerChannel16);
+BENCHMARK(BM_EncodeWs2812Bytes16);
+BENCHMARK(BM_MemcpyBytes)->Arg(6 * 65536);
+BENCHMARK(BM_EncodeWs2812Spi16);
+BENCHMARK(BM_MemcpyBytes)->Arg(18 * 65536);
+BENCHMARK(BM_EncodeApa102Frame16);
 BENCHMARK(BM_EncodeDdp);
 BENCHMARK(BM_EncodeE131);
 BENCHMARK(BM_EncodeArtNet);

@@ -32,6 +32,30 @@ struct Rgbw {
 static_assert(sizeof(Rgbw) == 4 && alignof(Rgbw) == 1, "a row of N Rgbw must be exactly 4N bytes");
 static_assert(std::is_trivially_copyable_v<Rgbw> && std::is_aggregate_v<Rgbw>);
 
+// One LED colour in 16 bits a channel, for the dark end that 8 bits cannot show: levels 0..65535,
+// linear drive (after the gamma curve). A row of N is exactly 6N bytes, no padding.
+struct Rgb16 {
+  std::uint16_t r;
+  std::uint16_t g;
+  std::uint16_t b;
+
+  friend constexpr bool operator==(const Rgb16&, const Rgb16&) noexcept = default;
+};
+static_assert(sizeof(Rgb16) == 6, "a row of N Rgb16 must be exactly 6N bytes");
+static_assert(std::is_trivially_copyable_v<Rgb16> && std::is_aggregate_v<Rgb16>);
+
+// The same with the white LED's channel: a row of N is exactly 8N bytes.
+struct Rgbw16 {
+  std::uint16_t r;
+  std::uint16_t g;
+  std::uint16_t b;
+  std::uint16_t w;
+
+  friend constexpr bool operator==(const Rgbw16&, const Rgbw16&) noexcept = default;
+};
+static_assert(sizeof(Rgbw16) == 8, "a row of N Rgbw16 must be exactly 8N bytes");
+static_assert(std::is_trivially_copyable_v<Rgbw16> && std::is_aggregate_v<Rgbw16>);
+
 // Reads a colour written as exactly six hexadecimal digits, red first ("FF8000").
 // Upper and lower case are equal. Anything else -- a sign, a "0x" or "#" prefix, blanks,
 // another length -- is rejected: returns false and leaves `out` as it was.

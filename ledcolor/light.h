@@ -193,4 +193,103 @@ inline constexpr PowerModel kWs2812bPowerModel{16'000, 11'000, 15'000, 1'000};
 [[nodiscard]] std::uint8_t CeilingForBudget(std::span<const Rgbw> leds, const PowerModel& model,
                                             std::uint64_t budget_ua) noexcept;
 
+// --- Sixteen bits of light: the dark end ---------------------------------------------------------
+//
+// After a gamma of 2.2 the 8-bit values 1 to 14 all become 0, and a slow fade steps visibly. The
+// forms below keep 16 bits (Rgb16, Rgbw16: 0..65535, linear drive) from the gamma table to the
+// chips: 16-bit chips take them as they are (strip.h), APA102 turns them into its 5-bit current
+// and 8-bit channels exactly, and TemporalDither shows them on 8-bit chips over several frames.
+
+// A map from one byte to a 16-bit level, such as the gamma curve.
+using WordTable = std::array<std::uint16_t, 256>;
+
+// The gamma curve into 16 bits: entry v is 65535 * (v / 255)^gamma rounded to the nearest
+// integer, halves up, so 0 is 0 and 255 is 65535 (for gamma 2.2, entry 1 is 0.3 and rounds to 0,
+// entry 14 is 111). A gamma outside [0.1, 10], or NaN, gives std::nullopt. Usable in a constant
+// expression, like MakeGammaTable; every entry equals what std::pow gives.
+[[nodiscard]] constexpr std::optional<WordTable> MakeGammaTable16(double gamma) noexcept {
+  if (!(gamma >= 0.1 && gamma <= 10)) {  // written so that NaN fails too
+    return std::nullopt;
+  }
+  WordTable table{};
+  table[255] = 65535;
+  for (int v = 1; v < 255; ++v) {
+    const double linear = detail::Exp(gamma * detail::Log(v / 255.0));
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings): halves up, by definition
+    table[static_cast<std::size_t>(v)] = static_cast<std::uint16_t>(65535 * linear + 0.5);
+  }
+  return table;
+}
+
+// Maps every component c of every LED of `in` to table[c] in `out`: out[i].c = table[in[i].c].
+// Returns N. An `out` shorter than the row, or one that shares any byte with it, is rejected (0,
+// nothing written).
+[[nodiscard]] std::size_t ApplyTable(std::span<const Rgb> in, const WordTable& table,
+                                     std::span<Rgb16> out) noexcept;
+[[nodiscard]] std::size_t ApplyTable(std::span<const Rgbw> in, const WordTable& table,
+                                     std::span<Rgbw16> out) noexcept;
+
+// Dims a 16-bit row in place: every component v becomes v * ceiling / 65535 rounded down, exactly,
+// so 65535 changes nothing. Any length and address; nothing outside the row is touched.
+void ApplyCeiling(std::span<Rgb16> leds, std::uint16_t ceiling) noexcept;
+void ApplyCeiling(std::span<Rgbw16> leds, std::uint16_t ceiling) noexcept;
+// White balance in 16 bits: each component v becomes v * c / 65535 rounded down, c its channel's.
+void ApplyCeiling(std::span<Rgb16> leds, Rgb16 ceiling) noexcept;
+void ApplyCeiling(std::span<Rgbw16> leds, Rgbw16 ceiling) noexcept;
+
+// The current a 16-bit row draws under `model`, in microamps: N * idle + (the sum over the LEDs of
+// r * red + g * green + b * blue [+ w * white]) / 65535, the total rounded up once. Exact over the
+// domain of the 8-bit form (kPowerModelMaxUa, kPowerMaxLeds); UINT64_MAX outside it.
+[[nodiscard]] std::uint64_t EstimateCurrent(std::span<const Rgb16> leds,
+                                            const PowerModel& model) noexcept;
+[[nodiscard]] std::uint64_t EstimateCurrent(std::span<const Rgbw16> leds,
+                                            const PowerModel& model) noexcept;
+
+// The largest ceiling c in 0..65535 with the row after ApplyCeiling(leds, c) within `budget_ua`:
+// 65535 when the row fits (an empty row always does), 0 when nothing does or outside the domain.
+[[nodiscard]] std::uint16_t CeilingForBudget(std::span<const Rgb16> leds, const PowerModel& model,
+                                             std::uint64_t budget_ua) noexcept;
+[[nodiscard]] std::uint16_t CeilingForBudget(std::span<const Rgbw16> leds, const PowerModel& model,
+                                             std::uint64_t budget_ua) noexcept;
+
+// Temporal dithering: a 16-bit row shown on 8-bit chips over 2^bits frames, so that the light
+// averaged over them is exact to 1/2^bits of an 8-bit level. Keep one per strip, and call Next
+// once a frame, with the same row while it holds.
+//
+// An 8-bit level k stands for the 16-bit level 257 k, so a level v lies between k = v / 257 and
+// k + 1, a fraction f = (v mod 257) / 257 of the way. With F = 2^bits frames and m = f * F rounded
+// halves up, each component shows k + 1 in exactly m of any F consecutive frames and k in the
+// others (m = F: k + 1 every frame); and any F consecutive LEDs that ask the same level on a
+// channel show k + 1 in exactly m of them in every frame, so the strip's total light does not
+// pulse. The pattern is the frame counter and the LED's position, in bit-reversed order: the frames
+// of k + 1 spread through the period. bits 0 is plain rounding, (v + 128) / 257; a level that is a
+// multiple of 257 shows as itself whatever the bits. No error is kept per LED: Next is arithmetic
+// on the frame counter and the position alone.
+//
+// A dither needs about 2^bits times the strip's frame rate to stay invisible: fine on APA102 and
+// on short one-wire strips, not on 1000 WS2812 at 30 frames a second.
+class TemporalDither {
+ public:
+  // `bits`: 0..8 extra bits of resolution, reached over 2^bits frames. Above 8, every row is
+  // rejected.
+  explicit TemporalDither(std::uint8_t bits) noexcept : bits_(bits) {}
+
+  // This frame's 8-bit row for the 16-bit one, then on to the next frame. Returns N. An `out`
+  // shorter than the row or sharing any byte with it, an empty row, or bits above 8 is rejected:
+  // 0, nothing written, and the frame does not advance.
+  [[nodiscard]] std::size_t Next(std::span<const Rgb16> in, std::span<Rgb> out) noexcept;
+  [[nodiscard]] std::size_t Next(std::span<const Rgbw16> in, std::span<Rgbw> out) noexcept;
+
+  // Back to frame 0.
+  void Reset() noexcept { frame_ = 0; }
+
+ private:
+  // This frame's offsets, one for each LED position modulo 2^bits that a row of `leds` uses;
+  // false when the bits are out of range.
+  bool Offsets(std::size_t leds, std::array<std::uint16_t, 256>& offsets) const noexcept;
+
+  std::uint8_t bits_;
+  std::uint8_t frame_ = 0;  // 0..2^bits - 1
+};
+
 }  // namespace ledcolor

@@ -64,6 +64,36 @@ enum class WhitePosition : std::uint8_t { kFirst, kSecond, kThird, kLast };
                                             WhitePosition white,
                                             std::span<std::uint8_t> out) noexcept;
 
+// --- Sixteen bits a channel
+// ------------------------------------------------------------------------
+
+// The bytes EncodeWs2812Spi writes for `led_count` LEDs of 16-bit chips of `channels` each: 18N
+// for 3, 24N for 4; 0 for 0 LEDs, any other channel count, or a size that would not fit.
+[[nodiscard]] constexpr std::size_t Ws2812SpiSize16(std::size_t led_count,
+                                                    std::size_t channels = 3) noexcept {
+  const std::size_t size = Ws2812SpiSize(led_count, channels);
+  return size > SIZE_MAX / 2 ? 0 : 2 * size;
+}
+
+// 16-bit one-wire chips (WS2816, UCS8903 RGB): each LED's channels in `order`, each high byte
+// first, 6 bytes an LED. Returns 6N. Rejected, and in place, as the 8-bit form: `out` may be the
+// row's own bytes, exactly.
+[[nodiscard]] std::size_t EncodeWs2812Bytes(std::span<const Rgb16> leds, ColorOrder order,
+                                            std::span<std::uint8_t> out) noexcept;
+// The same for 16-bit four-channel chips (UCS8904): 8 bytes an LED, the white at `white`.
+[[nodiscard]] std::size_t EncodeWs2812Bytes(std::span<const Rgbw16> leds, ColorOrder order,
+                                            WhitePosition white,
+                                            std::span<std::uint8_t> out) noexcept;
+
+// Their waveform from an SPI bus at 2.4 MHz: the bytes above, each bit as three SPI bits (110 for a
+// one, 100 for a zero). Returns Ws2812SpiSize16(N) or Ws2812SpiSize16(N, 4); rejected as the 8-bit
+// forms, an `out` that shares any byte with the row among it.
+[[nodiscard]] std::size_t EncodeWs2812Spi(std::span<const Rgb16> leds, ColorOrder order,
+                                          std::span<std::uint8_t> out) noexcept;
+[[nodiscard]] std::size_t EncodeWs2812Spi(std::span<const Rgbw16> leds, ColorOrder order,
+                                          WhitePosition white,
+                                          std::span<std::uint8_t> out) noexcept;
+
 // The bytes EncodeApa102Frame writes for `led_count` LEDs, 8 + 4N + ceil(N / 16); 0 for 0 LEDs or
 // a count whose size would not fit in std::size_t.
 [[nodiscard]] constexpr std::size_t Apa102FrameSize(std::size_t led_count) noexcept {
@@ -83,6 +113,16 @@ enum class WhitePosition : std::uint8_t { kFirst, kSecond, kThird, kLast };
 // ColorOrder, an `out` shorter than the size, or an `out` that overlaps the row is rejected.
 [[nodiscard]] std::size_t EncodeApa102Frame(std::span<const Rgb> leds, ColorOrder order,
                                             std::uint8_t brightness,
+                                            std::span<std::uint8_t> out) noexcept;
+
+// APA102 from a 16-bit row, its 5-bit field used as extra range: the frame of the 8-bit form (same
+// size, start and end frames), with each LED's field f and channels chosen exactly. For f in
+// 1..31 each channel is c = v * 31 * 255 / (65535 * f) rounded halves up, at most 255, and the
+// LED's error for f is the largest over its channels of |c * f * 65535 - v * 31 * 255|; the LED
+// takes the f of the smallest error, the largest f among equals (a black LED: f 31, channels 0).
+// So light the 8-bit form shows at brightness 31 shows the same here, and below it the current
+// steps down instead of the channels. Returns Apa102FrameSize(N); rejected as the 8-bit form.
+[[nodiscard]] std::size_t EncodeApa102Frame(std::span<const Rgb16> leds, ColorOrder order,
                                             std::span<std::uint8_t> out) noexcept;
 
 }  // namespace ledcolor
