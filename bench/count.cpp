@@ -135,6 +135,13 @@ constexpr auto kRgbBytes = RandomBytes<3 * kLeds>(1, 255);
 constexpr auto kDarkBytes = RandomBytes<3 * kLeds>(2, 32);  // a dark row: every value below 32
 constexpr auto kRgbwBytes = RandomBytes<4 * kLeds>(3, 255);
 
+alignas(2) constexpr auto kWordBytes = RandomBytes<6 * kLeds>(4, 255);  // a 16-bit RGB row
+
+std::span<const Rgb16> Row16(std::size_t leds) {
+  return {reinterpret_cast<const Rgb16*>(kWordBytes.data()), leds};
+}
+TemporalDither g_dither(4);
+
 std::span<const Rgb> RgbRow(std::size_t leds, const std::array<std::uint8_t, 3 * kLeds>& bytes) {
   return {reinterpret_cast<const Rgb*>(bytes.data()), leds};
 }
@@ -284,6 +291,8 @@ constexpr std::array kCases = {
   Case{"EncodeWs2812Bytes", [](std::size_t n) { return EncodeWs2812Bytes(RgbRow(n, kRgbBytes), ColorOrder::kGrb, Out()); }, Nothing, 3},
   Case{"EncodeWs2812Bytes RGBW", [](std::size_t n) { return EncodeWs2812Bytes(RgbwRow(n), ColorOrder::kGrb, WhitePosition::kLast, Out()); }, Nothing, 4},
   Case{"EncodeApa102Frame", [](std::size_t n) { return EncodeApa102Frame(RgbRow(n, kRgbBytes), ColorOrder::kBgr, 31, Out()); }, Nothing, 4},
+  Case{"TemporalDither::Next, 4 bits", [](std::size_t n) { return g_dither.Next(Row16(n), RgbOut(n)); }, Nothing, 3},
+  Case{"EncodeApa102Frame, 16-bit", [](std::size_t n) { return EncodeApa102Frame(Row16(n), ColorOrder::kBgr, Out()); }, Nothing, 4},
   Case{"FrameAssembler::Take, DDP", TakeDdp, MakeAssembler, 3},
   Case{"FrameAssembler::Take, E1.31", TakeE131, MakeAssembler, 3},
   Case{"FrameAssembler::Take, Art-Net", TakeArtNet, MakeAssembler, 3},

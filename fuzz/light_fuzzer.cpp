@@ -2,7 +2,7 @@
 // against std::pow, ApplyTable and the per-channel ApplyCeiling against their definitions on the
 // row, ToRgbw and ExtractWhite against theirs, EstimateCurrent against the sum over the LEDs, and
 // CeilingForBudget to "it fits, and one step brighter does not" -- on the RGB row, and on the RGBW
-// row ToRgbw makes of it.
+// row ToRgbw makes of it; then the 16-bit forms on the same bytes taken in pairs.
 //
 // Input: 1 byte gamma (0.05 + 0.04 * byte, so both ends of [0.1, 10] are crossed), also the
 // calibration's gain; 3 bytes the white point, also the calibration's weights and the white
@@ -78,12 +78,65 @@ void CheckShaping(std::span<const Led> row, const std::optional<ledcolor::ByteTa
   Check(std::equal(expected.begin(), expected.end(), work.begin()));
 }
 
+// The 16-bit forms on the row's bytes taken in pairs: the ceilings against their definition, the
+// ceiling for a budget to "it fits, and one step brighter does not", and the dither over a whole
+// period to "k or k + 1, and k + 1 in exactly m frames".
+void CheckSixteenBits(std::span<const std::uint8_t> bytes, const ledcolor::PowerModel& model,
+                      unsigned fraction, std::uint8_t bits) {
+  std::vector<ledcolor::Rgb16> row(bytes.size() / 6);
+  for (std::size_t i = 0; i < 3 * row.size(); ++i) {
+    reinterpret_cast<std::uint16_t*>(row.data())[i] =
+        static_cast<std::uint16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+  }
+  const auto level = [](const std::vector<ledcolor::Rgb16>& r, std::size_t i) -> std::uint32_t {
+    return reinterpret_cast<const std::uint16_t*>(r.data())[i];
+  };
+  const std::uint32_t ceiling = (fraction * 65535U) >> 16;
+  std::vector<ledcolor::Rgb16> dimmed = row;
+  ledcolor::ApplyCeiling(dimmed, static_cast<std::uint16_t>(ceiling));
+  for (std::size_t i = 0; i < 3 * row.size(); ++i) {
+    Check(level(dimmed, i) == level(row, i) * ceiling / 65535);
+  }
+  const std::uint64_t full =
+      ledcolor::EstimateCurrent(std::span<const ledcolor::Rgb16>(row), model);
+  if (full != UINT64_MAX) {
+    const std::uint64_t budget = full * fraction >> 16;
+    const std::uint16_t c =
+        ledcolor::CeilingForBudget(std::span<const ledcolor::Rgb16>(row), model, budget);
+    const auto current = [&](std::uint32_t at) {
+      std::vector<ledcolor::Rgb16> d = row;
+      ledcolor::ApplyCeiling(d, static_cast<std::uint16_t>(at));
+      return ledcolor::EstimateCurrent(std::span<const ledcolor::Rgb16>(d), model);
+    };
+    const bool idle_fits = row.size() * std::uint64_t{model.idle_ua} <= budget;
+    Check(idle_fits ? current(c) <= budget : c == 0);
+    Check(c == 65535 || !idle_fits || current(c + 1U) > budget);
+  }
+  const unsigned frames = 1U << (bits % 9);
+  ledcolor::TemporalDither dither(static_cast<std::uint8_t>(bits % 9));
+  std::vector<std::uint32_t> high(3 * row.size());
+  std::vector<ledcolor::Rgb> out(row.size());
+  for (unsigned f = 0; f < frames && !row.empty(); ++f) {
+    Check(dither.Next(row, out) == row.size());
+    for (std::size_t i = 0; i < high.size(); ++i) {
+      const std::uint32_t shown = reinterpret_cast<const std::uint8_t*>(out.data())[i];
+      const std::uint32_t k = level(row, i) / 257;
+      Check(shown == k || shown == k + 1);
+      high[i] += shown - k;
+    }
+  }
+  for (std::size_t i = 0; i < high.size(); ++i) {
+    Check(high[i] == (2 * (level(row, i) % 257) * frames + 257) / 514);
+  }
+}
+
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
   if (size < 11) {
     return -1;
   }
+  const std::span<const std::uint8_t> data(input, size);
   using ledcolor::Rgb;
   using ledcolor::Rgbw;
   const double gamma = 0.05 + 0.04 * data[0];
@@ -131,5 +184,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   CheckPower(row, model, fraction, delta);
   CheckPower<Rgbw>(rgbw, model, fraction, delta);
+  CheckSixteenBits(data.subspan(11), model, fraction, data[0]);
   return 0;
 }

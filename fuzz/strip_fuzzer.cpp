@@ -1,7 +1,8 @@
 // The strip encoders on fuzzer-chosen rows, orders and white positions (valid or not),
 // brightnesses and output sizes, held to the bit-by-bit reference: the result is the frame's size
 // and its bytes are the reference's, or it is 0 and nothing is written; nothing is ever written
-// past the size. The same bytes are read as an RGB row and as an RGBW row.
+// past the size. The same bytes are read as an RGB row, as an RGBW row, and in pairs as a 16-bit
+// row.
 //
 // Input: 1 byte order (values 6 and up are no ColorOrder), 1 byte brightness whose top three bits
 // are also the white position (4 and up are none), 1 signed byte offset of the output's size from
@@ -93,5 +94,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return ledcolor::EncodeWs2812Bytes(rgbw, order, white, out);
       },
       ledcolor_testing::ChipBytes(rgbw, rgbw_name), valid, offset);
+
+  // 16 bits a channel: the same bytes in pairs, high byte first. The chips' bytes are the
+  // reference's for the row of high bytes and the row of low bytes, interleaved; the SPI form is
+  // the reference's spreading of those bytes.
+  const std::size_t leds16 = (size - 3) / 6;
+  const std::unique_ptr<ledcolor::Rgb16[]> row16(new ledcolor::Rgb16[leds16]);
+  std::vector<ledcolor::Rgb> high(leds16);
+  std::vector<ledcolor::Rgb> low(leds16);
+  for (std::size_t i = 0; i < leds16; ++i) {
+    const std::uint8_t* at = data + 3 + 6 * i;
+    high[i] = {at[0], at[2], at[4]};
+    low[i] = {at[1], at[3], at[5]};
+    row16[i] = {static_cast<std::uint16_t>(at[0] << 8 | at[1]),
+                static_cast<std::uint16_t>(at[2] << 8 | at[3]),
+                static_cast<std::uint16_t>(at[4] << 8 | at[5])};
+  }
+  const std::span<const ledcolor::Rgb16> input16(row16.get(), leds16);
+  const std::vector<std::uint8_t> high_bytes =
+      ledcolor_testing::ChipBytes<ledcolor::Rgb>(high, name);
+  const std::vector<std::uint8_t> low_bytes = ledcolor_testing::ChipBytes<ledcolor::Rgb>(low, name);
+  std::vector<std::uint8_t> chip16;
+  for (std::size_t k = 0; k < high_bytes.size(); ++k) {
+    chip16.push_back(high_bytes[k]);
+    chip16.push_back(low_bytes[k]);
+  }
+  CheckEncoder(
+      [&](std::span<std::uint8_t> out) { return ledcolor::EncodeWs2812Bytes(input16, order, out); },
+      chip16, known_order && leds16 > 0, offset);
+  const std::span<const ledcolor::Rgb> as_rgb(reinterpret_cast<const ledcolor::Rgb*>(chip16.data()),
+                                              chip16.size() / 3);
+  CheckEncoder(
+      [&](std::span<std::uint8_t> out) { return ledcolor::EncodeWs2812Spi(input16, order, out); },
+      ledcolor_testing::Ws2812SpiBytes(as_rgb, "RGB"), known_order && leds16 > 0, offset);
   return 0;
 }

@@ -229,8 +229,8 @@ class FrameAssembler {
 
     template <typename Drive>
     static Driver Of(Drive& drive) noexcept {
-      return {&drive, [](const void* step, std::span<const std::uint8_t> row) noexcept {
-                (*static_cast<Drive*>(const_cast<void*>(step)))(row);
+      return {&drive, [](const void* context, std::span<const std::uint8_t> bytes) noexcept {
+                (*static_cast<Drive*>(const_cast<void*>(context)))(bytes);
               }};
     }
   };

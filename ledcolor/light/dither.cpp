@@ -18,10 +18,12 @@ constexpr std::uint32_t Reversed(std::uint32_t value, unsigned bits) noexcept {
   return reversed;
 }
 
-// Each LED to Div257(level + its position's offset), `kChannels` levels an LED.
-template <std::size_t kChannels>
-void Dither(const std::uint8_t* in, std::size_t leds, const std::array<std::uint16_t, 256>& offsets,
-            std::size_t mask, std::uint8_t* out) noexcept {
+// Each LED to Div257(level + its position's offset).
+template <typename Color16, typename Color>
+[[gnu::noinline]] void Dither(const std::uint8_t* in, std::size_t leds,
+                              const std::array<std::uint16_t, 256>& offsets, std::size_t mask,
+                              std::uint8_t* out) noexcept {
+  constexpr std::size_t kChannels = sizeof(Color);
   std::size_t i = 0;
 #if defined(LEDCOLOR_SSE2)
   // Eight LEDs a turn, with the offsets laid out a word per level for a whole number of periods
@@ -60,12 +62,19 @@ void Dither(const std::uint8_t* in, std::size_t leds, const std::array<std::uint
     }
   }
 #endif
-  in += 2 * kChannels * i;
-  out += kChannels * i;
-  for (; i < leds; ++i, in += 2 * kChannels, out += kChannels) {
+  // The rest, LED by LED through the typed rows: aligned 16-bit loads, which a Cortex-M0+ has
+  // (it has no unaligned ones), and the channels written out.
+  const auto* from = reinterpret_cast<const Color16*>(in);
+  auto* to = reinterpret_cast<Color*>(out);
+  for (; i < leds; ++i) {
     const std::uint32_t offset = offsets[i & mask];
-    for (std::size_t k = 0; k < kChannels; ++k) {
-      out[k] = word::Div257(word::Load(in + 2 * k) + offset);
+    const Color16& level = from[i];
+    Color& shown = to[i];
+    shown.r = word::Div257(level.r + offset);
+    shown.g = word::Div257(level.g + offset);
+    shown.b = word::Div257(level.b + offset);
+    if constexpr (kChannels == 4) {
+      shown.w = word::Div257(level.w + offset);
     }
   }
 }
@@ -100,8 +109,8 @@ std::size_t TemporalDither::Next(std::span<const Rgb16> in, std::span<Rgb> out) 
       !Offsets(in.size(), offsets)) {
     return 0;
   }
-  Dither<3>(reinterpret_cast<const std::uint8_t*>(in.data()), in.size(), offsets,
-            (std::size_t{1} << bits_) - 1, reinterpret_cast<std::uint8_t*>(out.data()));
+  Dither<Rgb16, Rgb>(reinterpret_cast<const std::uint8_t*>(in.data()), in.size(), offsets,
+                     (std::size_t{1} << bits_) - 1, reinterpret_cast<std::uint8_t*>(out.data()));
   frame_ = static_cast<std::uint8_t>((frame_ + 1U) & ((1U << bits_) - 1));
   return in.size();
 }
@@ -112,8 +121,8 @@ std::size_t TemporalDither::Next(std::span<const Rgbw16> in, std::span<Rgbw> out
       !Offsets(in.size(), offsets)) {
     return 0;
   }
-  Dither<4>(reinterpret_cast<const std::uint8_t*>(in.data()), in.size(), offsets,
-            (std::size_t{1} << bits_) - 1, reinterpret_cast<std::uint8_t*>(out.data()));
+  Dither<Rgbw16, Rgbw>(reinterpret_cast<const std::uint8_t*>(in.data()), in.size(), offsets,
+                       (std::size_t{1} << bits_) - 1, reinterpret_cast<std::uint8_t*>(out.data()));
   frame_ = static_cast<std::uint8_t>((frame_ + 1U) & ((1U << bits_) - 1));
   return in.size();
 }
