@@ -15,6 +15,28 @@ constexpr std::size_t kSyncSize = 49;
 constexpr std::size_t kNameAt = 44;
 constexpr std::size_t kNameSize = 64;
 
+// The bytes every packet of a kind shares: the root layer's preamble and identifier, the vectors,
+// the DMP layer's constants (set property, address and data type 0xA1, first address 0, step 1),
+// the start code 0; NUL where a name or a field goes.
+constexpr std::array<std::uint8_t, kFirstSlot> Template(bool sync) noexcept {
+  std::array<std::uint8_t, kFirstSlot> t{};
+  constexpr std::array<std::uint8_t, 16> kRoot{0x00, 0x10, 0x00, 0x00, 'A', 'S', 'C', '-',
+                                               'E',  '1',  '.',  '1',  '7', 0,   0,   0};
+  for (std::size_t i = 0; i < kRoot.size(); ++i) {
+    t[i] = kRoot[i];
+  }
+  t[21] = sync ? 8 : 4;  // root vector: extended (sync) or data
+  t[43] = sync ? 1 : 2;  // framing vector: sync or data
+  if (!sync) {
+    t[117] = 0x02;
+    t[118] = 0xA1;
+    t[122] = 1;
+  }
+  return t;
+}
+constexpr std::array<std::uint8_t, kFirstSlot> kDataTemplate = Template(false);
+constexpr std::array<std::uint8_t, kFirstSlot> kSyncTemplate = Template(true);
+
 // A layer's flags (0x7) and its length, from where it starts to the end of the datagram.
 void PutLayer(std::span<std::uint8_t> d, std::size_t at, std::size_t size) noexcept {
   net::PutBig16(d, at, static_cast<std::uint16_t>(0x7000U | (size - at)));
@@ -57,23 +79,19 @@ std::size_t EncodeE131(const E131Packet& packet, std::string_view source_name,
   if (!sync && slots != 0) {
     std::memmove(out.data() + kFirstSlot, packet.slots.data(), slots);
   }
-  constexpr std::uint8_t kRoot[] = {0x00, 0x10, 0x00, 0x00, 'A', 'S', 'C', '-',
-                                    'E',  '1',  '.',  '1',  '7', 0,   0,   0};
-  std::memcpy(out.data(), kRoot, sizeof kRoot);
+  // Every byte that is the same in each packet of its kind comes from a template in one copy;
+  // the fields are written over it.
+  std::memcpy(out.data(), (sync ? kSyncTemplate : kDataTemplate).data(),
+              sync ? kSyncSize : kFirstSlot);
   PutLayer(out, 16, size);
-  net::PutBig32(out, 18, sync ? 8 : 4);  // root vector: extended (sync) or data
   std::memcpy(out.data() + 22, packet.cid.data(), packet.cid.size());
   PutLayer(out, 38, size);
-  net::PutBig32(out, 40, sync ? 1 : 2);  // framing vector: sync or data
   if (sync) {
     out[44] = packet.sequence;
     net::PutBig16(out, 45, packet.sync_address);
-    out[47] = 0;  // reserved
-    out[48] = 0;
     return size;
   }
-  std::memset(out.data() + kNameAt, 0, kNameSize);  // NUL after the name, to the field's end
-  if (name_bytes != 0) {
+  if (name_bytes != 0) {  // the template's NULs follow it to the field's end
     std::memcpy(out.data() + kNameAt, aside ? name_aside.data() : name.data(), name_bytes);
   }
   out[108] = packet.priority;
@@ -84,11 +102,7 @@ std::size_t EncodeE131(const E131Packet& packet, std::string_view source_name,
                                 (packet.force_sync ? 0x20U : 0U));
   net::PutBig16(out, 113, packet.universe);
   PutLayer(out, 115, size);
-  out[117] = 0x02;                                                 // set property
-  out[118] = 0xA1;                                                 // address and data type
-  net::PutBig32(out, 119, 1);                                      // first address 0, step 1
   net::PutBig16(out, 123, static_cast<std::uint16_t>(slots + 1));  // start code and slots
-  out[125] = 0;                                                    // the start code
   return size;
 }
 

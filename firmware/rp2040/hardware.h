@@ -1,0 +1,38 @@
+// The peripherals the controller uses: the serial line in (UART0 by DMA into a ring) and out, the
+// strip (a PIO state machine for one-wire chips, SPI0 for APA102, each fed by DMA), and a
+// microsecond clock with a tick that wakes the core.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "firmware/rp2040/path.h"
+
+namespace firmware {
+
+// The bytes that arrived since the last call, in at most two pieces (the ring wraps); `lost` is
+// set when more arrived than the ring holds, and then the oldest are gone.
+struct Arrived {
+  std::span<const std::uint8_t> first;
+  std::span<const std::uint8_t> second;
+  bool lost = false;
+};
+
+void StartHardware(const Options& options);
+std::uint32_t NowUs();
+Arrived TakeArrived();
+// Queues text for the serial line; what does not fit in the queue is dropped.
+void SendText(const char* text, std::size_t size);
+void PumpSend();
+// Starts the strip on the chips' bytes, laid out in `words` for the DMA (32-bit writes, which the
+// PIO FIFO and SPI's data register take whole: one-wire, an LED a word from the top; SPI, a byte a
+// word). `words` must stay untouched until StripIdle.
+void StartStrip(std::span<const std::uint8_t> bytes, std::span<std::uint32_t> words);
+// Whether the strip has taken the last bytes and, for one-wire chips, held the line low for the
+// reset time since.
+bool StripIdle();
+// Sleeps until an interrupt (the tick, at least every 100 us), unless `ready` says work waits.
+void SleepUnless(bool ready);
+
+}  // namespace firmware

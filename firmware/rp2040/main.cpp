@@ -1,0 +1,178 @@
+// The controller: frames from the serial line, through the path, to the strip. The newest complete
+// frame wins: frames that complete while the strip is written replace the one waiting, and each
+// frame shown is written once.
+#include <array>
+#include <cstring>
+
+#include "firmware/rp2040/firmware.h"
+#include "firmware/rp2040/hardware.h"
+#include "firmware/rp2040/options.h"
+
+namespace firmware {
+
+namespace {
+
+constexpr const Options& kO = kOptions;
+constexpr std::size_t kMaxLeds = kO.max_leds;
+static_assert(kMaxLeds >= 1 && kMaxLeds <= ledcolor::kAdalightMaxLeds);
+static_assert(kO.baud >= 9600 && kO.baud <= 7'800'000, "the UART takes up to clk_peri / 16");
+
+constexpr bool kGamma = kO.gamma != 1.0;
+// The compiler computes the table: no floating point on the chip.
+constexpr ledcolor::ByteTable kGammaTable =
+    *ledcolor::MakeGammaTable(kO.gamma >= 0.1 && kO.gamma <= 10 ? kO.gamma : 1.0);
+static_assert(!kGamma || (kO.gamma >= 0.1 && kO.gamma <= 10), "LEDCOLOR_FW_GAMMA: 0.1 to 10");
+
+// The reader's storage: room for an "AWa" frame of kMaxLeds, 4 bytes an LED.
+std::array<ledcolor::Rgb, ledcolor::AdalightStorageLeds(kMaxLeds, 4)> g_storage;
+// The frame waiting for the strip, as received; the RGBW row the path makes; the strip's bytes.
+std::array<std::uint8_t, 4 * kMaxLeds> g_waiting;
+std::array<ledcolor::Rgbw, kMaxLeds> g_work;
+std::array<std::uint8_t, kO.MaxOutBytes()> g_out;
+std::array<std::uint32_t, kO.strip == Strip::kApa102 ? kO.MaxOutBytes() : kMaxLeds> g_words;
+
+struct Counters {
+  std::uint32_t shown = 0;
+  std::uint32_t replaced = 0;  // waiting frames a newer one replaced before they were shown
+  std::uint32_t oversized = 0;
+};
+
+// A line of text built without printf, whose small form in newlib-nano prints no 64-bit numbers.
+struct Line {
+  std::array<char, 120> text{};
+  std::size_t size = 0;
+
+  Line& Add(const char* words) {
+    for (; *words != '\0' && size < text.size(); ++words) {
+      text[size++] = *words;
+    }
+    return *this;
+  }
+  Line& Add(std::uint64_t number) {
+    std::array<char, 21> digits{};
+    std::size_t n = digits.size() - 1;
+    do {
+      digits[--n] = static_cast<char>('0' + number % 10);
+      number /= 10;
+    } while (number != 0);
+    return Add(digits.data() + n);
+  }
+};
+
+class Controller {
+ public:
+  void Frame(const ledcolor::AdalightReader::Result& frame) {
+    if (frame.led_count > kMaxLeds) {
+      ++counters_.oversized;
+      return;
+    }
+    const bool rgbw = !frame.leds_rgbw.empty();
+    const std::size_t bytes = (rgbw ? 4 : 3) * frame.led_count;
+    std::memcpy(g_waiting.data(),
+                rgbw ? static_cast<const void*>(frame.leds_rgbw.data()) : frame.leds.data(), bytes);
+    Wait({frame.led_count, rgbw, frame.calibration});
+    last_frame_us_ = NowUs();
+    blanked_ = false;
+  }
+
+  // One dark frame of the last shown frame's length, until the next frame.
+  void Blank() {
+    if (last_shown_leds_ == 0) {
+      return;
+    }
+    std::memset(g_waiting.data(), 0, 3 * last_shown_leds_);
+    Wait({last_shown_leds_, false, std::nullopt});
+    blanked_ = true;
+  }
+
+  // The answer to a host's hello, one line: the firmware, its strip and size, and its counters.
+  void Hello(std::uint64_t skipped) const {
+    Line line;
+    line.Add("ledcolor-rp2040 ").Add(kO.version).Add(" ").Add(kO.strip_name).Add(" ");
+    line.Add(kMaxLeds).Add(" shown ").Add(counters_.shown).Add(" replaced ");
+    line.Add(counters_.replaced).Add(" skipped ").Add(skipped).Add("\r\n");
+    SendText(line.text.data(), line.size);
+  }
+
+  // Drives the waiting frame when the strip is free; true when work remains.
+  bool Drive() {
+    if (kO.idle_ms != 0 && !blanked_ && last_frame_us_ != 0 &&
+        NowUs() - last_frame_us_ >= kO.idle_ms * 1000) {
+      Blank();
+    }
+    if (!waiting_) {
+      return false;
+    }
+    if (!StripIdle()) {
+      return false;
+    }
+    waiting_ = false;
+    const std::size_t size =
+        RunPath(kO, kGamma ? &kGammaTable : nullptr, frame_, g_waiting, g_work, g_out);
+    if (size != 0) {
+      StartStrip(std::span(g_out).first(size), g_words);
+      ++counters_.shown;
+      last_shown_leds_ = frame_.leds;
+    }
+    return false;
+  }
+
+ private:
+  void Wait(const firmware::Frame& frame) {
+    if (waiting_) {
+      ++counters_.replaced;
+    }
+    frame_ = frame;
+    waiting_ = true;
+  }
+
+  Counters counters_;
+  firmware::Frame frame_;
+  bool waiting_ = false;
+  bool blanked_ = false;
+  std::size_t last_shown_leds_ = 0;
+  std::uint32_t last_frame_us_ = 0;
+};
+
+Controller g_controller;
+
+void Handle(const ledcolor::AdalightReader::Result& result, std::uint64_t skipped) {
+  if (result.led_count != 0) {
+    g_controller.Frame(result);
+  } else if (result.request == ledcolor::HostRequest::kHello) {
+    g_controller.Hello(skipped);
+  } else if (result.request == ledcolor::HostRequest::kGoodbye) {
+    g_controller.Blank();
+  }
+}
+
+}  // namespace
+
+void Main() {
+  StartHardware(kO);
+  ledcolor::AdalightReader reader(g_storage, kO.format);
+  for (;;) {
+    const Arrived arrived = TakeArrived();
+    if (arrived.lost) {
+      reader.Reset();  // a gap in the stream: no frame may span it
+    }
+    for (std::span<const std::uint8_t> piece : {arrived.first, arrived.second}) {
+      while (!piece.empty()) {
+        const ledcolor::AdalightReader::Result result = reader.Feed(piece);
+        piece = piece.subspan(result.consumed);
+        Handle(result, reader.SkippedBytes());
+      }
+    }
+    // Frames a failed candidate left held.
+    for (auto result = reader.Feed({});
+         result.led_count != 0 || result.request != ledcolor::HostRequest::kNone;
+         result = reader.Feed({})) {
+      Handle(result, reader.SkippedBytes());
+    }
+    g_controller.Drive();
+    PumpSend();
+    SleepUnless(false);
+  }
+}
+
+}  // namespace firmware

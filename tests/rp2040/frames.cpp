@@ -1,0 +1,93 @@
+// The emulator tests' frames, made on the build machine with the library and the firmware's own
+// path and options: what the host sends (the library's encoders) and what each frame must become
+// on the strip. One command a line on stdin, one answer a line on stdout, bytes in hex:
+//   frame awa|awA|AWa|ada LEDS SEED  ->  wire HEX, then expect HEX
+//   request hello|goodbye            ->  wire HEX
+//   dark LEDS                        ->  expect HEX (the blank a goodbye shows)
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "firmware/rp2040/options.h"
+#include "firmware/rp2040/path.h"
+
+namespace {
+
+void PrintHex(const char* what, const std::vector<std::uint8_t>& bytes) {
+  std::string line(what);
+  line += ' ';
+  static const char* kDigits = "0123456789abcdef";
+  for (const std::uint8_t b : bytes) {
+    line += kDigits[b >> 4];
+    line += kDigits[b & 15];
+  }
+  std::puts(line.c_str());
+}
+
+std::vector<std::uint8_t> Expect(const firmware::Frame& frame, std::vector<std::uint8_t> colours) {
+  const firmware::Options& o = firmware::kOptions;
+  const std::optional<ledcolor::ByteTable> gamma = ledcolor::MakeGammaTable(o.gamma);
+  std::vector<ledcolor::Rgbw> work(o.max_leds);
+  std::vector<std::uint8_t> out(o.MaxOutBytes());
+  colours.resize(4 * o.max_leds);
+  out.resize(firmware::RunPath(o, o.gamma != 1.0 ? &*gamma : nullptr, frame, colours, work, out));
+  return out;
+}
+
+}  // namespace
+
+int main() {
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    std::istringstream words(line);
+    std::string command, kind;
+    std::size_t leds = 0;
+    std::uint32_t seed = 0;
+    words >> command;
+    if (command == "request") {
+      words >> kind;
+      std::vector<std::uint8_t> wire(6);
+      wire.resize(ledcolor::EncodeHostRequest(
+          kind == "hello" ? ledcolor::HostRequest::kHello : ledcolor::HostRequest::kGoodbye, wire));
+      PrintHex("wire", wire);
+    } else if (command == "dark") {
+      words >> leds;
+      PrintHex("expect", Expect({leds, false, std::nullopt}, std::vector<std::uint8_t>(3 * leds)));
+    } else if (command == "frame") {
+      words >> kind >> leds >> seed;
+      const bool rgbw = kind == "AWa";
+      std::vector<std::uint8_t> colours((rgbw ? 4 : 3) * leds);
+      for (auto& c : colours) {
+        seed = seed * 1664525U + 1013904223U;
+        c = static_cast<std::uint8_t>(seed >> 24);
+      }
+      const ledcolor::WhiteCalibration calibration{255, 140, 150, 160};
+      std::vector<std::uint8_t> wire(ledcolor::AdalightCalibratedFrameSize(leds) + leds);
+      std::size_t size = 0;
+      const auto* rgb = reinterpret_cast<const ledcolor::Rgb*>(colours.data());
+      if (kind == "awa") {
+        size = ledcolor::EncodeAdalightFrame({rgb, leds}, wire, ledcolor::AdalightFormat::kAwa);
+      } else if (kind == "ada") {
+        size = ledcolor::EncodeAdalightFrame({rgb, leds}, wire);
+      } else if (kind == "awA") {
+        size = ledcolor::EncodeAdalightFrame({rgb, leds}, wire, calibration);
+      } else if (rgbw) {
+        size = ledcolor::EncodeAdalightFrame(
+            {reinterpret_cast<const ledcolor::Rgbw*>(colours.data()), leds}, wire);
+      }
+      wire.resize(size);
+      PrintHex("wire", wire);
+      PrintHex(
+          "expect",
+          Expect({leds, rgbw, kind == "awA" ? std::optional(calibration) : std::nullopt}, colours));
+    } else {
+      std::fprintf(stderr, "frames: unknown command '%s'\n", line.c_str());
+      return 2;
+    }
+    std::fflush(stdout);
+  }
+  return 0;
+}
