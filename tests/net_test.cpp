@@ -374,8 +374,8 @@ TEST(FrameAssembler, TheOneLineUseNeverTearsAFrame) {
         }
         ledcolor_testing::E131Fields f;
         f.universe = u;
-        const auto packet =
-            *ledcolor::DecodeE131(ledcolor_testing::MakeE131Data(f, Bytes(510, frame[u - 1])));
+        const Bytes datagram = ledcolor_testing::MakeE131Data(f, Bytes(510, frame[u - 1]));
+        const auto packet = *ledcolor::DecodeE131(datagram);  // points into the datagram
         if (driven) {
           EXPECT_TRUE(assembler.Take(packet, 0, drive));
         } else if (assembler.Take(packet, 0).show) {

@@ -114,7 +114,7 @@ function measureRun() {
     const lastStop = pico.fedAt[pico.fedAt.length - 1];
     pico.run(5e6);
     const first = strip === 'apa102' ? pico.spi[bytes][0] : pico.edges.slice(edges).find((e) => e[1])[0];
-    console.log(`${leds} LEDs at ${baud} baud: busy ${(100 * share).toFixed(1)} % of cycles; latency ${((first - lastStop) / 1e3).toFixed(0)} us`);
+    console.log(`${require('path').basename(image, '.bin')}, ${leds} LEDs at ${baud} baud: busy ${(100 * share).toFixed(1)} % of cycles; latency ${((first - lastStop) / 1e3).toFixed(0)} us`);
     pico.stop();
   }
 }
