@@ -1,15 +1,9 @@
 // An RP2040 running the firmware in the npm package rp2040js, used as a black box: one time line
 // for the core, the clock's alarms and PIO, the UART fed at the line's byte time, and what reaches
 // the strip read back from the data pin's edges (or SPI0's bytes).
-let rp2040js;
-try {
-  rp2040js = require('rp2040js');
-} catch {
-  console.log('rp2040js not found: install it (npm ci beside tests/rp2040/package-lock.json, in a '
-              + 'folder of its own) and point NODE_PATH at its node_modules');
-  process.exit(1);
-}
-const { Simulator, ConsoleLogger, LogLevel } = rp2040js;
+// Not found: npm ci beside this folder's package-lock.json, in a folder of its own, and NODE_PATH
+// at its node_modules (the README's commands).
+const { Simulator, ConsoleLogger, LogLevel } = require('rp2040js');
 
 const kSysNs = 8;  // a cycle at 125 MHz
 const kUartRxDreq = 21;
@@ -116,10 +110,6 @@ class Pico {
       seen = this.edges.length + this.spi.length;
       this.run(quietNs);
     }
-  }
-
-  stop() {
-    for (const pio of this.mcu.pio) pio.stop();
   }
 }
 

@@ -1,21 +1,19 @@
 // The firmware on an emulated RP2040, one build variant per run:
-//   node run.js IMAGE.bin FRAMES_TOOL STRIP BAUD MAX_LEDS [measure]
+//   node run.js IMAGE.bin FRAMES_TOOL STRIP BAUD MAX_LEDS
 // feeds the UART streams the library's encoders make (FRAMES_TOOL, built from the firmware's own
 // path and options), reads back what reaches the strip, and checks that each frame shown is the
 // path's output for one frame sent, in order, never torn; that back-to-back frames lose no byte
 // and the newest wins; that noise never shows a wrong frame; that hello is answered and goodbye
-// blanks. With `measure`, prints the busy share and the latency instead (a benchmark).
+// blanks.
 const fs = require('fs');
 const { execFileSync } = require('child_process');
 const { Pico, decodeWs2812, decodeSpi } = require('./harness.js');
 
-const [image, tool, strip, baud, maxLeds, measure] = process.argv.slice(2);
-const hex = (s) => Buffer.from(s, 'hex');
-
+const [image, tool, strip, baud, maxLeds] = process.argv.slice(2);
 // Asks the frames tool; returns its answers in order.
 function ask(commands) {
   const out = execFileSync(tool, { input: commands.join('\n') + '\n', maxBuffer: 1 << 28 });
-  return out.toString().trim().split('\n').map((line) => hex(line.split(' ')[1] || ''));
+  return out.toString().trim().split('\n').map((line) => Buffer.from(line.split(' ')[1] || '', 'hex'));
 }
 function frames(kind, count, leds, seed) {
   const answers = ask(Array.from({ length: count }, (_, k) => `frame ${kind[k % kind.length]} ${leds} ${seed + k}`));
@@ -23,13 +21,10 @@ function frames(kind, count, leds, seed) {
 }
 function boot() {
   const pico = new Pico(fs.readFileSync(image), { baud: Number(baud) });
-  pico.run(3e6);
-  return pico;
+  return pico.run(3e6), pico;
 }
 const shown = (pico) => (strip === 'apa102' ? decodeSpi(pico.spi) : decodeWs2812(pico.edges));
-function check(condition, what) {
-  if (!condition) throw new Error(what);
-}
+const check = (condition, what) => { if (!condition) throw new Error(what); };
 // The frames shown must be some of the frames sent, each once and in order, the last among them.
 function checkShown(pico, sent, what) {
   const seen = shown(pico);
@@ -67,7 +62,6 @@ function run() {
     check(counts.shown === seen.length && counts.shown + counts.replaced === sent.length,
           `counted ${counts.shown} shown and ${counts.replaced} replaced of ${sent.length}`);
     console.log(`${leds} LEDs back to back at ${baud} baud: ${seen.length} of ${sent.length} shown, the rest replaced, none lost`);
-    pico.stop();
   }
   // Noise: bit errors, dropped bytes and restarts between and inside frames never show a wrong
   // frame; then goodbye blanks the strip with one dark frame of the last frame's length.
@@ -91,37 +85,14 @@ function run() {
   const last = shown(pico).pop();
   check(last.equals(ask(["dark 60"])[0]), `goodbye did not blank the strip: the last frame shown has ${last.length} bytes, ${last.slice(0, 6).toString("hex")}`);
   console.log(`noise: ${shown(pico).length} frames shown, each one sent intact; goodbye blanks`);
-  pico.stop();
 }
 
-// The busy share with back-to-back frames, and the latency from a frame's last stop bit to the
-// strip's first edge (first SPI byte) on an idle controller.
-function measureRun() {
-  for (const leds of [300, 1000]) {
-    const pico = boot();
-    const sent = frames(['awa'], 8, leds, 1);
-    const start = pico.clock.nanos;
-    const busy = pico.busyNs;
-    pico.send(Buffer.concat(sent.map((f) => f.wire)));
-    while (pico.queue.length !== 0) pico.run(1e5);
-    const share = (pico.busyNs - busy) / (pico.clock.nanos - start);
-    pico.settle();
-    const one = frames(['awa'], 1, leds, 99)[0];
-    const edges = pico.edges.length;
-    const bytes = pico.spi.length;
-    pico.send(one.wire);
-    while (pico.queue.length !== 0) pico.run(1e4);
-    const lastStop = pico.fedAt[pico.fedAt.length - 1];
-    pico.run(5e6);
-    const first = strip === 'apa102' ? pico.spi[bytes][0] : pico.edges.slice(edges).find((e) => e[1])[0];
-    console.log(`${require('path').basename(image, '.bin')}, ${leds} LEDs at ${baud} baud: busy ${(100 * share).toFixed(1)} % of cycles; latency ${((first - lastStop) / 1e3).toFixed(0)} us`);
-    pico.stop();
-  }
+if (require.main !== module) {
+  module.exports = { frames, boot };
+  return;
 }
-
 try {
-  if (measure) measureRun();
-  else run();
+  run();
 } catch (error) {
   console.log(`FAILED: ${error.message}`);
   process.exit(1);
