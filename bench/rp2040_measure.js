@@ -30,5 +30,32 @@ function measure() {
   }
 }
 
+// Over USB (the defaults only): the throughput host to strip in simulated time, bounded by the
+// emulator's fixed delays a transaction, and the busy share at 60 frames a second of 1000 LEDs
+// and back to back.
+function measureUsb() {
+  const pico = boot(true);
+  const usb = pico.mcu.usbCtrl;
+  const sent = frames(['awa'], 20, 1000, 5);
+  const wire = Buffer.concat(sent.map((f) => f.wire));
+  let start = pico.clock.nanos;
+  let busy = pico.busyNs;
+  pico.sendUsb(wire);
+  const ns = pico.clock.nanos - start;
+  console.log(`${path.basename(image, '.bin')}, USB: ${(wire.length / ns * 1e3).toFixed(2)} MB/s host to firmware ` +
+              `(emulator delays: ${usb.readDelayMicroseconds} us a read, ${usb.writeDelayMicroseconds} us a write, ` +
+              `${usb.hostTransactionDelayMicroseconds} us a transaction); busy ${(100 * (pico.busyNs - busy) / ns).toFixed(1)} % back to back`);
+  pico.settle();
+  start = pico.clock.nanos;
+  busy = pico.busyNs;
+  for (const f of sent.slice(0, 10)) {
+    const due = pico.clock.nanos + 1e9 / 60;
+    pico.sendUsb(f.wire);
+    pico.run(due - pico.clock.nanos);
+  }
+  console.log(`${path.basename(image, '.bin')}, USB: busy ${(100 * (pico.busyNs - busy) / (pico.clock.nanos - start)).toFixed(1)} % at 60 frames a second of 1000 LEDs`);
+}
+
 measure();
+if (strip === 'ws2812' && path.basename(image) === 'rp2040-ws2812.bin') measureUsb();
 process.exit(0);

@@ -7,6 +7,7 @@
 #include "firmware/rp2040/firmware.h"
 #include "firmware/rp2040/hardware.h"
 #include "firmware/rp2040/options.h"
+#include "firmware/rp2040/usb.h"
 
 namespace firmware {
 
@@ -86,12 +87,13 @@ class Controller {
   }
 
   // The answer to a host's hello, one line: the firmware, its strip and size, and its counters.
-  void Hello(std::uint64_t skipped) const {
+  // On the input the hello came in on.
+  void Hello(std::uint64_t skipped, bool usb) const {
     Line line;
     line.Add("ledcolor-rp2040 ").Add(kO.version).Add(" ").Add(kO.strip_name).Add(" ");
     line.Add(kMaxLeds).Add(" shown ").Add(counters_.shown).Add(" replaced ");
     line.Add(counters_.replaced).Add(" skipped ").Add(skipped).Add("\r\n");
-    SendText(line.text.data(), line.size);
+    (usb ? SendUsb : SendText)(line.text.data(), line.size);
   }
 
   // Drives the waiting frame when the strip is free; true when work remains.
@@ -136,11 +138,17 @@ class Controller {
 
 Controller g_controller;
 
+// The input being read: the first to deliver bytes, until it has been silent for 100 ms; the
+// other's bytes meanwhile are read and dropped, so that two senders never interleave.
+enum class Input : std::uint8_t { kNone, kUart, kUsb };
+Input g_input = Input::kNone;
+constexpr std::uint32_t kInputSilenceUs = 100'000;
+
 void Handle(const ledcolor::AdalightReader::Result& result, std::uint64_t skipped) {
   if (result.led_count != 0) {
     g_controller.Frame(result);
   } else if (result.request == ledcolor::HostRequest::kHello) {
-    g_controller.Hello(skipped);
+    g_controller.Hello(skipped, g_input == Input::kUsb);
   } else if (result.request == ledcolor::HostRequest::kGoodbye) {
     g_controller.Blank();
   }
@@ -150,14 +158,33 @@ void Handle(const ledcolor::AdalightReader::Result& result, std::uint64_t skippe
 
 void Main() {
   StartHardware(kO);
+  StartUsb();
   ledcolor::AdalightReader reader(g_storage, kO.format);
+  std::uint32_t heard_us = 0;  // when the input being read last delivered bytes
   for (;;) {
-    const Arrived arrived = TakeArrived();
-    if (arrived.lost) {
-      reader.Reset();  // a gap in the stream: no frame may span it
+    const Arrived uart = TakeArrived();
+    const UsbArrived usb = TakeUsb();
+    const std::uint32_t now = NowUs();
+    const bool uart_spoke = !uart.first.empty() || !uart.second.empty();
+    const bool usb_spoke = !usb.first.empty() || !usb.second.empty();
+    if (g_input != Input::kNone && now - heard_us >= kInputSilenceUs) {
+      g_input = Input::kNone;
     }
-    for (std::span<const std::uint8_t> piece : {arrived.first, arrived.second}) {
-      while (!piece.empty()) {
+    if (g_input == Input::kNone && (uart_spoke || usb_spoke)) {
+      g_input = uart_spoke ? Input::kUart : Input::kUsb;
+      reader.Reset();  // nothing of the other input's stream may join this one's
+    }
+    const bool from_usb = g_input == Input::kUsb;
+    if ((from_usb ? usb_spoke : uart_spoke)) {
+      heard_us = now;
+    }
+    if ((from_usb && usb.restarted) || (!from_usb && uart.lost)) {
+      reader.Reset();  // a gap in the stream, a bus reset or a closed port: no frame spans it
+    }
+    const std::span<const std::uint8_t> first = from_usb ? usb.first : uart.first;
+    const std::span<const std::uint8_t> second = from_usb ? usb.second : uart.second;
+    for (std::span<const std::uint8_t> piece : {first, second}) {
+      while (g_input != Input::kNone && !piece.empty()) {
         const ledcolor::AdalightReader::Result result = reader.Feed(piece);
         piece = piece.subspan(result.consumed);
         Handle(result, reader.SkippedBytes());

@@ -3,7 +3,7 @@
 // the strip read back from the data pin's edges (or SPI0's bytes).
 // Not found: npm ci beside this folder's package-lock.json, in a folder of its own, and NODE_PATH
 // at its node_modules (the README's commands).
-const { Simulator, ConsoleLogger, LogLevel } = require('rp2040js');
+const { Simulator, ConsoleLogger, LogLevel, USBCDC, createSetupPacket } = require('rp2040js');
 
 const kSysNs = 8;  // a cycle at 125 MHz
 const kUartRxDreq = 21;
@@ -48,6 +48,48 @@ class Pico {
     // PIO runs on this time line only: its own runner steps it from a host timer.
     for (const pio of this.mcu.pio) pio.run = () => {};
     this.smNs = 0;
+  }
+
+  // The emulator's USB host for CDC, plugged in. It answers every armed OUT buffer at once, with
+  // an empty packet when it has nothing; held back here until it has bytes, as a real host does.
+  plugUsb() {
+    const usb = this.mcu.usbCtrl;
+    this.cdc = new USBCDC(usb);
+    this.usbIn = [];
+    this.cdc.onSerialData = (bytes) => this.usbIn.push(...bytes);
+    const read = usb.onEndpointRead;
+    usb.onEndpointRead = (ep, count) => {
+      if (ep !== 0 && this.cdc.txFIFO.empty) this.usbWaiting = [ep, count];
+      else read(ep, count);
+    };
+    this.usbDeliver = () => {
+      if (this.usbWaiting && !this.cdc.txFIFO.empty) read(...this.usbWaiting.splice(0));
+      this.usbWaiting = this.usbWaiting?.length ? this.usbWaiting : null;
+    };
+    const write = usb.onEndpointWrite;
+    usb.onEndpointWrite = (ep, buffer) => {
+      if (ep === 0) this.ep0.push(...buffer);
+      write(ep, buffer);
+    };
+    this.ep0 = [];
+    return this.cdc;
+  }
+
+  // Sends bytes over USB, a packet's worth at a time as the host takes them.
+  sendUsb(bytes) {
+    for (let at = 0; at < bytes.length; at += 64) {
+      while (this.cdc.txFIFO.itemCount > 0) this.run(2e4);
+      for (const b of bytes.subarray(at, at + 64)) this.cdc.sendSerialByte(b);
+      this.usbDeliver();
+    }
+  }
+
+  // A setup packet on endpoint 0, and what the device answers in its data stage.
+  controlIn(packet) {
+    this.ep0 = [];
+    this.mcu.usbCtrl.sendSetupPacket(packet);
+    this.run(2e6);
+    return Buffer.from(this.ep0);
   }
 
   // Queues bytes for the line, sent back to back at the byte time.
@@ -158,4 +200,10 @@ function decodeSpi(bytes) {
   return frames.map((f) => Buffer.from(f));
 }
 
-module.exports = { Pico, decodeWs2812, decodeSpi };
+// GET_DESCRIPTOR of a kind (1 device, 3 string) and index.
+const getDescriptor = (kind, index, length) => createSetupPacket({
+  dataDirection: 1, type: 0, recipient: 0, bRequest: 6, wValue: (kind << 8) | index, wIndex: 0x0409,
+  wLength: length,
+});
+
+module.exports = { Pico, decodeWs2812, decodeSpi, getDescriptor, createSetupPacket };

@@ -4,10 +4,10 @@
 // path and options), reads back what reaches the strip, and checks that each frame shown is the
 // path's output for one frame sent, in order, never torn; that back-to-back frames lose no byte
 // and the newest wins; that noise never shows a wrong frame; that hello is answered and goodbye
-// blanks.
+// blanks; for the defaults, the same over USB, two inputs at once, and a port closed mid-frame.
 const fs = require('fs');
 const { execFileSync } = require('child_process');
-const { Pico, decodeWs2812, decodeSpi } = require('./harness.js');
+const { Pico, decodeWs2812, decodeSpi, getDescriptor, createSetupPacket } = require('./harness.js');
 
 const [image, tool, strip, baud, maxLeds] = process.argv.slice(2);
 // Asks the frames tool; returns its answers in order.
@@ -19,9 +19,10 @@ function frames(kind, count, leds, seed) {
   const answers = ask(Array.from({ length: count }, (_, k) => `frame ${kind[k % kind.length]} ${leds} ${seed + k}`));
   return Array.from({ length: count }, (_, k) => ({ wire: answers[2 * k], expect: answers[2 * k + 1] }));
 }
-function boot() {
+function boot(usb) {
   const pico = new Pico(fs.readFileSync(image), { baud: Number(baud) });
-  return pico.run(3e6), pico;
+  if (usb) pico.plugUsb();
+  return pico.run(usb ? 20e6 : 3e6), pico;
 }
 const shown = (pico) => (strip === 'apa102' ? decodeSpi(pico.spi) : decodeWs2812(pico.edges));
 const check = (condition, what) => { if (!condition) throw new Error(what); };
@@ -38,34 +39,37 @@ function checkShown(pico, sent, what) {
         `${what}: the newest frame is not the last shown`);
   return seen;
 }
-function hello(pico) {
+// Bytes to the firmware over the UART or, once plugged, over USB.
+const sendOn = (pico, usb, bytes) => (usb ? pico.sendUsb(bytes) : pico.send(bytes));
+function hello(pico, usb) {
   pico.tx = [];
-  pico.send(ask(['request hello'])[0]);
+  pico.usbIn = [];
+  sendOn(pico, usb, ask(['request hello'])[0]);
   pico.settle(1e6);
-  const line = Buffer.from(pico.tx).toString();
+  const line = Buffer.from(usb ? pico.usbIn : pico.tx).toString();
   const words = line.match(/^ledcolor-rp2040 \S+ (\S+) (\d+) shown (\d+) replaced (\d+) skipped (\d+)\r\n$/);
   check(words && words[1] === strip && words[2] === maxLeds && line.length <= 120, `hello answered '${line}'`);
   return { shown: Number(words[3]), replaced: Number(words[4]) };
 }
 
-function run() {
-  const big = Number(maxLeds) >= 1000 ? 1000 : Number(maxLeds);
-  // Back to back at the line's rate: every frame shown or replaced, no byte lost, the newest wins.
-  for (const leds of [300, big]) {
-    const pico = boot();
-    const sent = frames(['awa', 'awA', 'AWa'], 6, leds, leds);
-    pico.send(Buffer.concat(sent.map((f) => f.wire)));
-    pico.settle();
-    const seen = checkShown(pico, sent, `${leds} LEDs back to back`);
-    const counts = hello(pico);
-    check(pico.lost === 0, `${pico.lost} bytes lost`);
-    check(counts.shown === seen.length && counts.shown + counts.replaced === sent.length,
-          `counted ${counts.shown} shown and ${counts.replaced} replaced of ${sent.length}`);
-    console.log(`${leds} LEDs back to back at ${baud} baud: ${seen.length} of ${sent.length} shown, the rest replaced, none lost`);
-  }
-  // Noise: bit errors, dropped bytes and restarts between and inside frames never show a wrong
-  // frame; then goodbye blanks the strip with one dark frame of the last frame's length.
-  const pico = boot();
+// Back to back at the input's rate: every frame shown or replaced, no byte lost, the newest wins.
+function backToBack(leds, usb) {
+  const pico = boot(usb);
+  const sent = frames(['awa', 'awA', 'AWa'], 6, leds, leds);
+  sendOn(pico, usb, Buffer.concat(sent.map((f) => f.wire)));
+  pico.settle();
+  const seen = checkShown(pico, sent, `${leds} LEDs back to back`);
+  const counts = hello(pico, usb);
+  check(pico.lost === 0, `${pico.lost} bytes lost`);
+  check(counts.shown === seen.length && counts.shown + counts.replaced === sent.length,
+        `counted ${counts.shown} shown and ${counts.replaced} replaced of ${sent.length}`);
+  console.log(`${leds} LEDs back to back ${usb ? 'over USB' : `at ${baud} baud`}: ${seen.length} of ${sent.length} shown, the rest replaced, none lost`);
+}
+
+// Noise: bit errors, dropped bytes and restarts between and inside frames never show a wrong
+// frame; then goodbye blanks the strip with one dark frame of the last frame's length.
+function noise(usb) {
+  const pico = boot(usb);
   const sent = frames(['awa', 'awA'], 8, 60, 7);
   let rng = 12345;
   const random = (n) => ((rng = (rng * 1103515245 + 12345) >>> 0) >>> 8) % n;
@@ -73,22 +77,64 @@ function run() {
     const wire = Buffer.from(f.wire);
     if (k % 4 === 1) wire[random(wire.length)] ^= 1 << random(8);            // a bit error
     const cut = k % 4 === 2 ? random(wire.length) : -1;                       // a dropped byte
-    if (k % 4 === 3) pico.send(wire.subarray(0, 20));                        // a host restarting
-    pico.send(Buffer.concat([Buffer.from([0, 0x41, 0x77]), cut < 0 ? wire : Buffer.concat([wire.subarray(0, cut), wire.subarray(cut + 1)])]));
+    if (k % 4 === 3) sendOn(pico, usb, wire.subarray(0, 20));                // a host restarting
+    sendOn(pico, usb, Buffer.concat([Buffer.from([0, 0x41, 0x77]), cut < 0 ? wire : Buffer.concat([wire.subarray(0, cut), wire.subarray(cut + 1)])]));
     pico.settle(1e6);
   }
   const good = sent.filter((_, k) => k % 4 === 0 || k % 4 === 3);
   checkShown(pico, sent, 'noise');
   check(shown(pico).every((frame) => good.some((f) => f.expect.equals(frame))), 'noise showed a damaged frame');
-  pico.send(ask(['request goodbye'])[0]);
+  sendOn(pico, usb, ask(['request goodbye'])[0]);
   pico.settle();
-  const last = shown(pico).pop();
-  check(last.equals(ask(["dark 60"])[0]), `goodbye did not blank the strip: the last frame shown has ${last.length} bytes, ${last.slice(0, 6).toString("hex")}`);
-  console.log(`noise: ${shown(pico).length} frames shown, each one sent intact; goodbye blanks`);
+  check(shown(pico).pop().equals(ask(['dark 60'])[0]), 'goodbye did not blank the strip');
+  console.log(`noise${usb ? ' over USB' : ''}: ${shown(pico).length} frames shown, each one sent intact; goodbye blanks`);
+}
+
+// Over USB: the descriptors; two senders at once, the first holding the strip until it has been
+// silent for 100 ms; a port closed mid-frame and opened again.
+function usbInputs() {
+  const pico = boot(true);
+  check(pico.controlIn(getDescriptor(1, 0, 18)).subarray(8, 12).equals(Buffer.from([0x09, 0x12, 0x01, 0])),
+        'the device descriptor is not VID 0x1209, PID 0x0001');
+  check(pico.controlIn(getDescriptor(3, 2, 64)).subarray(2).toString('utf16le') === 'ledcolor-rp2040', 'product string');
+  const a = frames(['awa'], 2, 50, 100);
+  const b = frames(['awa'], 2, 50, 200);
+  pico.send(a[0].wire);
+  pico.sendUsb(b[0].wire);  // while the UART speaks: dropped
+  pico.settle();
+  pico.sendUsb(b[1].wire);  // the UART silent for less than 100 ms: dropped too
+  pico.settle(1e6);
+  pico.run(100e6);
+  pico.sendUsb(b[1].wire);  // 100 ms on: USB takes over
+  pico.send(a[1].wire);     // and the UART is dropped
+  pico.settle();
+  const seen = shown(pico);
+  check(seen.length === 2 && seen[0].equals(a[0].expect) && seen[1].equals(b[1].expect), 'the inputs interleaved');
+  // Closed mid-frame (DTR dropped), then opened again: the half frame never shows.
+  const c = frames(['awa'], 2, 50, 300);
+  pico.sendUsb(c[0].wire.subarray(0, 80));
+  pico.controlIn(createSetupPacket({ dataDirection: 0, type: 1, recipient: 1, bRequest: 0x22, wValue: 0, wIndex: 0, wLength: 0 }));
+  pico.controlIn(createSetupPacket({ dataDirection: 0, type: 1, recipient: 1, bRequest: 0x22, wValue: 3, wIndex: 0, wLength: 0 }));
+  pico.sendUsb(c[0].wire.subarray(80));
+  pico.sendUsb(c[1].wire);
+  pico.settle();
+  check(shown(pico).length === 3 && shown(pico)[2].equals(c[1].expect), 'a frame cut by a closed port was shown');
+  console.log('USB: enumerated, descriptors read; two senders switch by the 100 ms rule; a closed port drops its half frame');
+}
+
+function run() {
+  const big = Number(maxLeds) >= 1000 ? 1000 : Number(maxLeds);
+  for (const leds of [300, big]) backToBack(leds, false);
+  noise(false);
+  if (strip === 'ws2812') {
+    backToBack(300, true);
+    noise(true);
+    usbInputs();
+  }
 }
 
 if (require.main !== module) {
-  module.exports = { frames, boot };
+  module.exports = { frames, boot };  // for bench/rp2040_measure.js
   return;
 }
 try {
