@@ -89,9 +89,10 @@ int main() {
       {"peer: 8-bit values times 257 to 16-bit chips", PeerTimes257},
       {"peer: 8-frame pattern dither, 3 bits (mean of 8 frames)", PeerPatternDither},
   };
-  std::printf("| way | distinct light levels of %d steps | largest error, thousandths of the fade's "
-              "top |\n|---|---|---|\n",
-              kSteps);
+  std::printf(
+      "| way | distinct light levels of %d steps | largest error, thousandths of the fade's "
+      "top |\n|---|---|---|\n",
+      kSteps);
   int status = 0;
   for (const auto& [way, show] : ways) {
     std::set<double> shown;

@@ -417,8 +417,9 @@ void BM_ApplyCeiling16(benchmark::State& state) {
 
 void BM_ApplyCeilingPerChannel16(benchmark::State& state) {
   std::vector<ledcolor::Rgb16> row = Row16();
-  RunOn(state, kRow16Bytes,
-        [&] { ledcolor::ApplyCeiling(row, ledcolor::Rgb16{65535, 56000, 47000}); });
+  RunOn(state, kRow16Bytes, [&] {
+    ledcolor::ApplyCeiling(row, ledcolor::Rgb16{65535, 56000, 47000});
+  });
 }
 
 void BM_EncodeWs2812Bytes16(benchmark::State& state) {

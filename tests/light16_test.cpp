@@ -281,7 +281,8 @@ TEST(Strip16, Apa102SolvesItsFieldExactly) {
   std::vector<std::uint8_t> out(ledcolor::Apa102FrameSize(row.size()) + 1, 0xEE);
   ASSERT_EQ(ledcolor::EncodeApa102Frame(row, ledcolor::ColorOrder::kBgr, out), out.size() - 1);
   for (std::size_t i = 0; i < row.size(); ++i) {
-    EXPECT_TRUE(std::equal(known[i].frame.begin(), known[i].frame.end(), out.begin() + 4 + 4 * i))
+    EXPECT_TRUE(std::equal(known[i].frame.begin(), known[i].frame.end(),
+                           out.begin() + static_cast<std::ptrdiff_t>(4 + 4 * i)))
         << i;
   }
   // The frame around them is the 8-bit form's.

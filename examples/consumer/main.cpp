@@ -53,8 +53,10 @@ void Drive(const ledcolor::AdalightReader::Result& frame) {
   std::array<ledcolor::Rgb, kLeds> row{};
   const std::size_t count = std::min(frame.led_count, kLeds);
   if (!frame.leds_rgbw.empty()) {
-    std::transform(frame.leds_rgbw.begin(), frame.leds_rgbw.begin() + count, row.begin(),
-                   [](ledcolor::Rgbw c) { return ledcolor::Rgb{c.r, c.g, c.b}; });
+    const std::span<const ledcolor::Rgbw> rgbw = frame.leds_rgbw.first(count);
+    std::transform(rgbw.begin(), rgbw.end(), row.begin(), [](ledcolor::Rgbw c) {
+      return ledcolor::Rgb{c.r, c.g, c.b};
+    });
   } else {
     std::copy_n(frame.leds.begin(), std::min(count, frame.leds.size()), row.begin());
   }
