@@ -43,6 +43,9 @@ template <std::size_t kChannels>
 void SpreadWs2812(const std::uint8_t* in, std::size_t leds, const std::uint8_t* offsets,
                   std::uint8_t* out) noexcept;
 
+// Spreads `size` bytes, in the order they lie, into the same waveform: 3 bytes out for each in.
+void SpreadBytes(const std::uint8_t* in, std::size_t size, std::uint8_t* out) noexcept;
+
 // Writes each LED's bytes at `offsets` in that order, `kChannels` a LED (3 or 4):
 // out[c * i + k] = in[c * i + offsets[k]]. `out` may be `in` itself, exactly.
 template <std::size_t kChannels>

@@ -11,8 +11,7 @@ namespace ledcolor {
 
 namespace {
 
-// The chips' bytes a block at a time, then each byte spread into three: the spreading is the
-// 8-bit forms' own kernel, taking the block's bytes four at a time as if they were RGBW LEDs.
+// The chips' bytes a block at a time, then each byte spread into three, in the order they lie.
 template <std::size_t kChannels, typename Color>
 std::size_t Encode(std::span<const Color> leds, const std::uint8_t* channels,
                    std::span<std::uint8_t> out) noexcept {
@@ -21,7 +20,6 @@ std::size_t Encode(std::span<const Color> leds, const std::uint8_t* channels,
     return 0;
   }
   constexpr std::size_t kBlock = 256;  // LEDs; 2 * kChannels * kBlock bytes, a multiple of 4
-  constexpr std::array<std::uint8_t, 4> kInOrder{0, 1, 2, 3};
   std::array<std::uint8_t, 2 * kChannels * kBlock> bytes{};
   const auto* in = reinterpret_cast<const std::uint8_t*>(leds.data());
   std::uint8_t* o = out.data();
@@ -29,14 +27,7 @@ std::size_t Encode(std::span<const Color> leds, const std::uint8_t* channels,
     const std::size_t n = leds.size() - at < kBlock ? leds.size() - at : kBlock;
     strip::WordsHighFirst<kChannels>(in + 2 * kChannels * at, n, channels, bytes.data());
     const std::size_t chip_bytes = 2 * kChannels * n;
-    // Whole groups of four, then (an odd count of RGB LEDs) the last two bytes.
-    strip::SpreadWs2812<4>(bytes.data(), chip_bytes / 4, kInOrder.data(), o);
-    if (chip_bytes % 4 != 0) {
-      const std::array<std::uint8_t, 3> tail{bytes[chip_bytes - 2], bytes[chip_bytes - 1], 0};
-      std::array<std::uint8_t, 9> spread{};
-      strip::SpreadWs2812<3>(tail.data(), 1, kInOrder.data(), spread.data());
-      std::copy_n(spread.begin(), 6, o + 3 * (chip_bytes - 2));
-    }
+    strip::SpreadBytes(bytes.data(), chip_bytes, o);
     o += 3 * chip_bytes;
   }
   return size;

@@ -130,6 +130,20 @@ void SpreadWs2812(const std::uint8_t* in, std::size_t leds, const std::uint8_t* 
   SpreadLeds<kChannels>(in, leds - i, offsets, out);
 }
 
+// Bytes already in the chips' order need no channel planes: 16 at a time, each spread to its
+// three line bytes, the three vectors interleaved byte by byte.
+void SpreadBytes(const std::uint8_t* in, std::size_t size, std::uint8_t* out) noexcept {
+  std::size_t i = 0;
+#ifdef LEDCOLOR_SSE2
+  for (; size - i >= 16; i += 16) {
+    const LineBytes line = Spread(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
+    internal::Pack3({{line.first, line.second, line.third}}, out + 3 * i);
+  }
+#endif
+  constexpr std::uint8_t kFirst = 0;
+  SpreadLeds<1>(in + i, size - i, &kFirst, out + 3 * i);
+}
+
 template void SpreadWs2812<3>(const std::uint8_t*, std::size_t, const std::uint8_t*,
                               std::uint8_t*) noexcept;
 template void SpreadWs2812<4>(const std::uint8_t*, std::size_t, const std::uint8_t*,
