@@ -247,13 +247,11 @@ bool StripIdle() {
   return NowUs() - g_drained_us >= kResetUs;
 }
 
-void SleepUnless(bool ready) {
-  // Masked, so that an interrupt between the check and the wait is not missed: WFI wakes for it
-  // all the same, and the handler runs once unmasked.
+void Sleep() {
+  // Masked, so that an interrupt raised just before is not missed: WFI wakes for it all the same,
+  // and its handler runs once unmasked.
   asm volatile("cpsid i" ::: "memory");
-  if (!ready) {
-    asm volatile("wfi" ::: "memory");
-  }
+  asm volatile("wfi" ::: "memory");
   asm volatile("cpsie i" ::: "memory");
 }
 

@@ -32,7 +32,7 @@ void StartStrip(std::span<const std::uint8_t> bytes, std::span<std::uint32_t> wo
 // Whether the strip has taken the last bytes and, for one-wire chips, held the line low for the
 // reset time since.
 bool StripIdle();
-// Sleeps until an interrupt (the tick, at least every 100 us), unless `ready` says work waits.
-void SleepUnless(bool ready);
+// Sleeps until an interrupt: the tick, at least every 100 us, or the DMA's.
+void Sleep();
 
 }  // namespace firmware

@@ -96,17 +96,17 @@ class Controller {
     (usb ? SendUsb : SendText)(line.text.data(), line.size);
   }
 
-  // Drives the waiting frame when the strip is free; true when work remains.
-  bool Drive() {
+  // Drives the waiting frame when the strip is free.
+  void Drive() {
     if (kO.idle_ms != 0 && !blanked_ && last_frame_us_ != 0 &&
         NowUs() - last_frame_us_ >= kO.idle_ms * 1000) {
       Blank();
     }
     if (!waiting_) {
-      return false;
+      return;
     }
     if (!StripIdle()) {
-      return false;
+      return;
     }
     waiting_ = false;
     const std::size_t size =
@@ -116,7 +116,6 @@ class Controller {
       ++counters_.shown;
       last_shown_leds_ = frame_.leds;
     }
-    return false;
   }
 
  private:
@@ -198,7 +197,7 @@ void Main() {
     }
     g_controller.Drive();
     PumpSend();
-    SleepUnless(false);
+    Sleep();
   }
 }
 

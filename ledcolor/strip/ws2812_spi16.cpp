@@ -19,7 +19,7 @@ std::size_t Encode(std::span<const Color> leds, const std::uint8_t* channels,
   if (size == 0 || channels == nullptr || out.size() < size || internal::Overlap(leds, out)) {
     return 0;
   }
-  constexpr std::size_t kBlock = 256;  // LEDs; 2 * kChannels * kBlock bytes, a multiple of 4
+  constexpr std::size_t kBlock = 256;  // LEDs a block: 1.5 or 2 KiB of chip bytes on the stack
   std::array<std::uint8_t, 2 * kChannels * kBlock> bytes{};
   const auto* in = reinterpret_cast<const std::uint8_t*>(leds.data());
   std::uint8_t* o = out.data();
