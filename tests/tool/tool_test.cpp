@@ -1,0 +1,178 @@
+// The ledcolor program's pure parts: the configuration's checks and Art-Net's poll reply.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <variant>
+
+#include "config.h"
+#include "sockets.h"
+
+namespace {
+
+// A configuration written to a file of its own, and what LoadConfig makes of it.
+std::variant<tool::Config, std::string> Load(const std::string& text) {
+  const std::string file = testing::TempDir() + "ledcolor_test.toml";
+  std::ofstream(file) << text;
+  auto result = tool::LoadConfig(file);
+  std::remove(file.c_str());
+  return result;
+}
+
+// The message without the file's name: "LINE: what".
+std::string Error(const std::string& text) {
+  auto result = Load(text);
+  const std::string* message = std::get_if<std::string>(&result);
+  if (message == nullptr) {
+    return "(accepted)";
+  }
+  return message->substr(message->find(".toml:") + 6);
+}
+
+constexpr const char* kOutput = "[[output]]\ndevice = \"file:/tmp/x\"\nleds = 10\n";
+constexpr const char* kFourHundred =
+    "[[output]]\ndevice = \"file:/a\"\nleds = 400\nprotocol = \"e131\"\n";
+
+TEST(ToolConfig, RefusesEachFaultWithItsLineAndWhatIsAllowed) {
+  const struct {
+    std::string text;
+    std::string message;
+  } cases[] = {
+      {"", "1: no [[output]]: at least one output table is needed"},
+      {std::string(kOutput) + "protocol = \"e131\"\nspeed = 3\n",
+       "5: unknown key \"speed\" in [[output]]: allowed device, leds, protocol, universe, channel, "
+       "offset, strip, order, gamma, balance, white, budget_ma, white_ma, idle_ms, spi_hz, baud, "
+       "format"},
+      {"[input]\nport = 1\n" + std::string(kOutput) + "protocol = \"ddp\"\n",
+       "2: unknown key \"port\" in [input]: allowed address, interface, name"},
+      {std::string(kOutput) + "protocol = \"sacn\"\n",
+       "4: protocol is \"sacn\": allowed ddp | e131 | artnet"},
+      {std::string(kOutput) + "protocol = 1\n",
+       "4: protocol must be a string: allowed ddp | e131 | artnet"},
+      {"[[output]]\ndevice = \"file:/x\"\nleds = \"300\"\nprotocol = \"ddp\"\n",
+       "3: leds must be an integer, 1 to 65536"},
+      {"[[output]]\ndevice = \"file:/x\"\nleds = 0\nprotocol = \"ddp\"\n",
+       "3: leds is 0: allowed 1 to 65536"},
+      {"[[output]]\nleds = 3\nprotocol = \"ddp\"\n",
+       "1: [[output]] lacks \"device\": every output needs device, leds and protocol"},
+      {"[[output]]\ndevice = \"usb:/dev/x\"\nleds = 3\nprotocol = \"ddp\"\n",
+       "2: device \"usb:/dev/x\" is no device: allowed spi:PATH, serial:PATH, ddp:HOST[:PORT] or "
+       "file:PATH"},
+      {"[[output]]\ndevice = \"ddp:host:0\"\nleds = 3\nprotocol = \"ddp\"\n",
+       "2: device \"ddp:host:0\" has no port 1 to 65535 after the host: allowed spi:PATH, "
+       "serial:PATH, ddp:HOST[:PORT] or file:PATH"},
+      {std::string(kOutput) + "protocol = \"e131\"\nuniverse = 0\n",
+       "5: universe is 0: allowed 1 to 63999"},
+      {std::string(kOutput) + "protocol = \"artnet\"\nuniverse = 32768\n",
+       "5: universe is 32768: allowed 0 to 32767"},
+      {std::string(kOutput) + "protocol = \"e131\"\nchannel = 511\n",
+       "5: channel is 511: allowed 1 to 510"},
+      {std::string(kOutput) + "protocol = \"e131\"\ngamma = 12.0\n",
+       "5: gamma must be a number from 0.1 to 10 (1.0: none)"},
+      {std::string(kOutput) + "protocol = \"e131\"\nbalance = [255, 255]\n",
+       "5: balance must be three integers 0 to 255 (r, g, b)"},
+      {std::string(kOutput) + "protocol = \"e131\"\nstrip = \"sk6812\"\nbalance = [1, 2, 3]\n",
+       "6: balance must be four integers 0 to 255 for sk6812 (r, g, b, w)"},
+      {std::string(kOutput) + "protocol = \"e131\"\nbalance = [255, 256, 0]\n",
+       "5: balance must be three integers 0 to 255 (r, g, b)"},
+      {std::string(kOutput) + "protocol = \"e131\"\norder = \"grb\"\n",
+       "5: order is \"grb\": allowed RGB | RBG | GRB | GBR | BRG | BGR"},
+      {std::string(kOutput) + "protocol = \"e131\"\nbudget_ma = -1\n",
+       "5: budget_ma is -1: allowed 0 to 1000000"},
+      {std::string(kOutput) + "protocol = \"e131\"\nformat = \"adalight\"\n",
+       "5: format is \"adalight\": allowed awa | ada"},
+      {"[[output]]\ndevice = \"serial:/dev/ttyACM0\"\nleds = 3\nprotocol = \"e131\"\nstrip = "
+       "\"apa102\"\n",
+       "5: strip \"apa102\" is for spi: and file: devices; serial: and ddp: send the colours, as "
+       "ws2812 or sk6812"},
+      {"[[output]]\ndevice = \"file:/a\"\nleds = 65536\nprotocol = \"e131\"\n",
+       "1: 65536 LEDs from universe 1 channel 1 span 386 universes: allowed at most 64, up to "
+       "universe 63999"},
+      {"[[output]]\ndevice = \"file:/a\"\nleds = 171\nprotocol = \"e131\"\nuniverse = 63999\n",
+       "1: 171 LEDs from universe 63999 channel 1 span 2 universes: allowed at most 64, up to "
+       "universe 63999"},
+      // 400 LEDs from universe 1 reach universe 3, channel 180; the second output starts there.
+      {std::string(kFourHundred) +
+           "[[output]]\ndevice = \"file:/b\"\nleds = 1\nprotocol = \"e131\"\nuniverse = 3\n"
+           "channel = 178\n",
+       "5: this output's e131 channels overlap those of the output at line 1: each universe "
+       "channel feeds one output"},
+      {"[[output]\n", "1: Error while parsing table header: expected ']', saw '\\n'"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Error(c.text), c.message) << c.text;
+  }
+  // Touching is not overlapping; another protocol's universes are its own.
+  EXPECT_EQ(Error(std::string(kFourHundred) +
+                  "[[output]]\ndevice = \"file:/b\"\nleds = 1\nprotocol = \"e131\"\nuniverse = 3\n"
+                  "channel = 181\n[[output]]\ndevice = \"file:/c\"\nleds = 400\n"
+                  "protocol = \"artnet\"\n"),
+            "(accepted)");
+}
+
+TEST(ToolConfig, TheShippedExampleHoldsTheDefaults) {
+  auto result = tool::LoadConfig(LEDCOLOR_TOOL_EXAMPLE);
+  ASSERT_TRUE(std::holds_alternative<tool::Config>(result)) << std::get<std::string>(result);
+  const tool::Config& config = std::get<tool::Config>(result);
+  ASSERT_EQ(config.outputs.size(), 1U);
+  const tool::OutputConfig& o = config.outputs[0];
+  EXPECT_EQ(o.kind, tool::DeviceKind::kSpi);
+  EXPECT_EQ(o.target, "/dev/spidev0.0");
+  EXPECT_EQ(tool::Describe(o),
+            "spi:/dev/spidev0.0: 300 LEDs ws2812 from e131 universes 1-2 from channel 1, gamma "
+            "1.00, budget 0 mA, idle 2500 ms");
+  // Every key left out gives the same output as the example's written defaults.
+  auto bare =
+      Load("[[output]]\ndevice = \"spi:/dev/spidev0.0\"\nleds = 300\nprotocol = \"e131\"\n");
+  const tool::OutputConfig& d = std::get<tool::Config>(bare).outputs[0];
+  EXPECT_EQ(d.path.order, o.path.order);
+  EXPECT_EQ(d.path.balance, o.path.balance);
+  EXPECT_EQ(d.path.spi_hz, o.path.spi_hz);
+  EXPECT_EQ(d.path.baud, o.path.baud);
+  EXPECT_EQ(d.path.format, ledcolor::AdalightFormat::kAwa);
+  EXPECT_EQ(d.path.white_ma, 20U);
+  EXPECT_EQ(d.idle_ms, o.idle_ms);
+  EXPECT_EQ(tool::Describe(d), tool::Describe(o));
+  // APA102's default order is its own.
+  auto apa = Load(std::string(kOutput) + "protocol = \"ddp\"\nstrip = \"apa102\"\n");
+  EXPECT_EQ(std::get<tool::Config>(apa).outputs[0].path.order, ledcolor::ColorOrder::kBgr);
+}
+
+TEST(ToolArtPoll, RepliesListThePortsFourAtATimeByNetAndSubNet) {
+  const std::uint16_t ports[] = {18, 17, 16, 19, 20, 0x1234, 17};
+  in_addr ip{};
+  ip.s_addr = htonl(0x0A000102);  // 10.0.1.2
+  const auto replies = tool::ArtPollReplies("strip node", ports, ip);
+  ASSERT_EQ(replies.size(), 3U);
+  const struct {
+    std::uint8_t net, sub, count, bind_index;
+    std::array<std::uint8_t, 4> sw_out;
+  } expected[] = {
+      {0, 1, 4, 1, {0, 1, 2, 3}}, {0, 1, 1, 2, {4, 0, 0, 0}}, {0x12, 3, 1, 3, {4, 0, 0, 0}}};
+  for (std::size_t i = 0; i < replies.size(); ++i) {
+    const auto& r = replies[i];
+    ASSERT_EQ(r.size(), 239U);
+    EXPECT_EQ(std::string(r.begin(), r.begin() + 8), std::string("Art-Net\0", 8));
+    EXPECT_EQ(r[8], 0x00);
+    EXPECT_EQ(r[9], 0x21);
+    EXPECT_EQ((std::array<std::uint8_t, 4>{r[10], r[11], r[12], r[13]}),
+              (std::array<std::uint8_t, 4>{10, 0, 1, 2}));
+    EXPECT_EQ(r[14], 0x36);
+    EXPECT_EQ(r[15], 0x19);
+    EXPECT_EQ(r[18], expected[i].net);
+    EXPECT_EQ(r[19], expected[i].sub);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&r[26])), "strip node");
+    EXPECT_EQ(r[173], expected[i].count);
+    EXPECT_EQ((std::array<std::uint8_t, 4>{r[190], r[191], r[192], r[193]}), expected[i].sw_out);
+    EXPECT_EQ(r[174], 0x80);
+    EXPECT_EQ(r[174 + expected[i].count - 1], 0x80);
+    EXPECT_EQ(r[211], expected[i].bind_index);
+  }
+  EXPECT_TRUE(tool::IsArtPoll(
+      std::array<std::uint8_t, 14>{'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x20, 0, 14, 0, 0}));
+  EXPECT_FALSE(tool::IsArtPoll(
+      std::array<std::uint8_t, 14>{'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x50, 0, 14, 0, 0}));
+}
+
+}  // namespace

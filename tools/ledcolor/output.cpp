@@ -1,0 +1,184 @@
+#include "output.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tool {
+
+namespace {
+
+// E1.31 and Art-Net place the LEDs by universe and channel; DDP by byte offset, from `offset`.
+ledcolor::UniverseLayout LayoutOf(const OutputConfig& config) {
+  return {config.universe, config.channel, OutputConfig::InputChannels()};
+}
+
+bool InSpan(const OutputConfig& config, std::uint32_t universe) {
+  const UniverseSpan span = SpanOf(config);
+  return universe >= span.first && universe - span.first < span.count;
+}
+
+}  // namespace
+
+std::span<const std::uint8_t> EncodeFor(const OutputConfig& output,
+                                        const ledcolor::ByteTable* gamma,
+                                        std::span<std::uint8_t> colours,
+                                        std::vector<ledcolor::Rgbw>& work,
+                                        std::vector<std::uint8_t>& path,
+                                        std::vector<std::uint8_t>& out) {
+  firmware::Options options = output.path;
+  const bool strip = output.kind == DeviceKind::kSpi || output.kind == DeviceKind::kFile;
+  // Serial and DDP carry colours, R G B (W), for the controller behind them to order.
+  if (!strip) {
+    options.order = ledcolor::ColorOrder::kRgb;
+  }
+  const std::size_t n = output.leds;
+  work.resize(n);
+  path.resize(options.MaxOutBytes());
+  const firmware::Frame frame{n, false, std::nullopt};
+  const std::size_t made = firmware::RunPath(options, gamma, frame, colours, work, path);
+  if (made == 0) {
+    return {};
+  }
+  const std::span<const std::uint8_t> bytes(path.data(), made);
+  const bool rgbw = options.Channels() == 4;
+  std::size_t size = 0;
+  switch (output.kind) {
+    case DeviceKind::kSpi:
+    case DeviceKind::kFile:
+      if (options.strip == firmware::Strip::kApa102) {
+        return bytes;
+      }
+      // The path laid the bytes out in the chips' order; the waveform spreads them as they lie.
+      out.resize(ledcolor::Ws2812SpiSize(n, options.Channels()));
+      size = rgbw ? ledcolor::EncodeWs2812Spi(
+                        std::span(reinterpret_cast<const ledcolor::Rgbw*>(bytes.data()), n),
+                        ledcolor::ColorOrder::kRgb, ledcolor::WhitePosition::kLast, out)
+                  : ledcolor::EncodeWs2812Spi(
+                        std::span(reinterpret_cast<const ledcolor::Rgb*>(bytes.data()), n),
+                        ledcolor::ColorOrder::kRgb, out);
+      break;
+    case DeviceKind::kSerial:
+      out.resize(rgbw ? ledcolor::AdalightRgbwFrameSize(n)
+                      : ledcolor::AdalightFrameSize(n, options.format));
+      size = rgbw ? ledcolor::EncodeAdalightFrame(
+                        std::span(reinterpret_cast<const ledcolor::Rgbw*>(bytes.data()), n), out)
+                  : ledcolor::EncodeAdalightFrame(
+                        std::span(reinterpret_cast<const ledcolor::Rgb*>(bytes.data()), n), out,
+                        options.format);
+      break;
+    case DeviceKind::kDdp:
+      return bytes;
+  }
+  return std::span<const std::uint8_t>(out.data(), size);
+}
+
+Output::Output(OutputConfig config, std::unique_ptr<Device> device)
+    : config_(std::move(config)),
+      device_(std::move(device)),
+      gamma_(config_.path.gamma != 1.0 ? ledcolor::MakeGammaTable(config_.path.gamma)
+                                       : std::nullopt),
+      row_(config_.leds),
+      assembler_(std::span<ledcolor::Rgb>(row_), LayoutOf(config_)),
+      waiting_(3 * config_.leds),
+      last_frame_(Clock::now()) {}
+
+void Output::Show(std::span<const std::uint8_t> row) {
+  if (has_waiting_) {
+    ++stats_.replaced;
+  }
+  std::copy(row.begin(), row.end(), waiting_.begin());
+  has_waiting_ = true;
+  ddp_written_ = false;
+  ++shows_;
+}
+
+void Output::Take(const ledcolor::DdpPacket& packet, std::uint32_t now_ms) {
+  // The output's part of the stream: its offset becomes the row's start, and data before it is
+  // cut. A push whose data lies elsewhere still ends the frame, once this row has new data.
+  ledcolor::DdpPacket mine = packet;
+  const std::uint64_t end = std::uint64_t{packet.offset} + packet.data.size();
+  if (end <= config_.offset || packet.offset >= config_.offset + 3 * config_.leds) {
+    if (!packet.push || !ddp_written_) {
+      return;
+    }
+    mine.data = {};
+    mine.offset = 0;
+  } else if (packet.offset < config_.offset) {
+    mine.data = packet.data.subspan(config_.offset - packet.offset);
+    mine.offset = 0;
+  } else {
+    mine.offset = packet.offset - config_.offset;
+  }
+  const std::uint64_t shows = shows_;
+  const bool taken =
+      assembler_.Take(mine, now_ms, [this](std::span<const std::uint8_t> row) { Show(row); });
+  if (!taken) {
+    ++stats_.dropped;
+  } else if (!mine.data.empty() && shows == shows_) {
+    ddp_written_ = true;
+  }
+}
+
+void Output::Take(const ledcolor::E131Packet& packet, std::uint32_t now_ms) {
+  const bool taken =
+      assembler_.Take(packet, now_ms, [this](std::span<const std::uint8_t> row) { Show(row); });
+  if (!taken && packet.kind == ledcolor::E131Packet::Kind::kData &&
+      InSpan(config_, packet.universe)) {
+    ++stats_.dropped;
+  }
+}
+
+void Output::Take(const ledcolor::ArtNetPacket& packet, std::uint32_t source,
+                  std::uint32_t now_ms) {
+  const bool taken = assembler_.Take(packet, source, now_ms,
+                                     [this](std::span<const std::uint8_t> row) { Show(row); });
+  if (!taken && packet.kind == ledcolor::ArtNetPacket::Kind::kDmx &&
+      InSpan(config_, packet.port_address)) {
+    ++stats_.dropped;
+  }
+}
+
+void Output::Send(std::span<std::uint8_t> colours, Clock::time_point now) {
+  const std::span<const std::uint8_t> bytes =
+      EncodeFor(config_, gamma_ ? &*gamma_ : nullptr, colours, work_, path_, out_);
+  if (!bytes.empty()) {
+    device_->Send(bytes, now);
+  }
+}
+
+void Output::Serve(Clock::time_point now) {
+  if (has_waiting_ && !device_->Busy(now)) {
+    has_waiting_ = false;
+    Send(waiting_, now);
+    ++stats_.shown;
+    last_frame_ = now;
+    dark_ = false;
+  }
+  if (config_.idle_ms != 0 && !dark_ && !has_waiting_ &&
+      now - last_frame_ >= std::chrono::milliseconds(config_.idle_ms) && !device_->Busy(now)) {
+    std::vector<std::uint8_t> black(3 * config_.leds, 0);
+    Send(black, now);
+    ++stats_.blanked;
+    dark_ = true;
+  }
+}
+
+Clock::time_point Output::NextServe() const {
+  Clock::time_point next = Clock::time_point::max();
+  if (has_waiting_) {
+    next = device_->NextTick();
+  }
+  if (config_.idle_ms != 0 && !dark_) {
+    next = std::min(next, last_frame_ + std::chrono::milliseconds(config_.idle_ms));
+  }
+  return next;
+}
+
+void Output::BlankNow() {
+  std::vector<std::uint8_t> black(3 * config_.leds, 0);
+  const std::span<const std::uint8_t> bytes =
+      EncodeFor(config_, gamma_ ? &*gamma_ : nullptr, black, work_, path_, out_);
+  device_->Flush(bytes, std::chrono::milliseconds(1000));
+}
+
+}  // namespace tool

@@ -1,0 +1,80 @@
+// One output: its frame assembler, the path that shapes and encodes a frame, and its device. The
+// newest frame wins: while the device is busy, a frame the assembler shows waits in one slot, and a
+// newer one replaces it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "config.h"
+#include "devices.h"
+#include "ledcolor/ledcolor.h"
+
+namespace tool {
+
+struct OutputStats {
+  std::uint64_t shown = 0;     // frames sent to the device
+  std::uint64_t replaced = 0;  // frames a newer one replaced before the device was free
+  std::uint64_t dropped = 0;   // packets of its universes the assembler refused: late, repeated,
+                               // another source's, preview or terminated
+  std::uint64_t blanked = 0;
+};
+
+// What a device takes for a shaped frame, made by the library: the strip's SPI bytes (spi:, file:),
+// an Adalight frame (serial:), or the row itself (ddp:). `colours` is the frame as received, 3
+// bytes an LED, and is shaped in place. Returns the bytes of `out` to send; empty when the frame
+// could not be made.
+std::span<const std::uint8_t> EncodeFor(const OutputConfig& output,
+                                        const ledcolor::ByteTable* gamma,
+                                        std::span<std::uint8_t> colours,
+                                        std::vector<ledcolor::Rgbw>& work,
+                                        std::vector<std::uint8_t>& path,
+                                        std::vector<std::uint8_t>& out);
+
+class Output {
+ public:
+  Output(OutputConfig config, std::unique_ptr<Device> device);
+
+  const OutputConfig& Config() const { return config_; }
+  Device& Dev() { return *device_; }
+  const OutputStats& Stats() const { return stats_; }
+
+  // A decoded packet, as every output of its protocol gets it. Returns whether it was for this
+  // output (its universes, or its DDP stream).
+  void Take(const ledcolor::DdpPacket& packet, std::uint32_t now_ms);
+  void Take(const ledcolor::E131Packet& packet, std::uint32_t now_ms);
+  void Take(const ledcolor::ArtNetPacket& packet, std::uint32_t source, std::uint32_t now_ms);
+
+  // Sends the waiting frame when the device is free, and blanks once after idle_ms without one.
+  void Serve(Clock::time_point now);
+  // When Serve has something to do next: a frame waits for a busy device, or the idle time ends.
+  [[nodiscard]] Clock::time_point NextServe() const;
+  // One dark frame, sent and waited for: the last thing before exiting.
+  void BlankNow();
+
+ private:
+  void Show(std::span<const std::uint8_t> row);
+  void Send(std::span<std::uint8_t> colours, Clock::time_point now);
+
+  OutputConfig config_;
+  std::unique_ptr<Device> device_;
+  std::optional<ledcolor::ByteTable> gamma_;
+  std::vector<ledcolor::Rgb> row_;
+  ledcolor::FrameAssembler assembler_;
+  std::vector<std::uint8_t> waiting_;  // the newest frame shown, not yet sent
+  bool has_waiting_ = false;
+  bool ddp_written_ = false;  // DDP data reached this output's row since its last show
+  std::uint64_t shows_ = 0;   // frames the assembler showed
+  std::vector<ledcolor::Rgbw> work_;
+  std::vector<std::uint8_t> path_;
+  std::vector<std::uint8_t> out_;
+  Clock::time_point last_frame_;
+  bool dark_ = false;  // blanked, and no frame since
+  OutputStats stats_;
+};
+
+}  // namespace tool
