@@ -4,6 +4,8 @@
 //   frame awa|awA|AWa|ada LEDS SEED  ->  wire HEX, then expect HEX
 //   request hello|goodbye            ->  wire HEX
 //   dark LEDS                        ->  expect HEX (the blank a goodbye shows)
+//   row LEDS                         ->  expect HEX (an RGB frame whose byte i is (7 i + 3) mod 256,
+//                                        as net_sender sends it)
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
@@ -56,6 +58,13 @@ int main() {
     } else if (command == "dark") {
       words >> leds;
       PrintHex("expect", Expect({leds, false, std::nullopt}, std::vector<std::uint8_t>(3 * leds)));
+    } else if (command == "row") {
+      words >> leds;
+      std::vector<std::uint8_t> colours(3 * leds);
+      for (std::size_t i = 0; i < colours.size(); ++i) {
+        colours[i] = static_cast<std::uint8_t>(7 * i + 3);
+      }
+      PrintHex("expect", Expect({leds, false, std::nullopt}, colours));
     } else if (command == "frame") {
       words >> kind >> leds >> seed;
       const bool rgbw = kind == "AWa";

@@ -41,6 +41,7 @@ struct Runtime {
   Config config;
   std::vector<std::unique_ptr<Output>> outputs;
   std::array<int, 3> sockets{-1, -1, -1};
+  std::vector<int> holders;  // sockets that hold multicast groups for the E1.31 one
   std::array<std::uint64_t, 3> malformed{};
   std::vector<std::uint16_t> artnet_ports;
   Clock::time_point start = Clock::now();
@@ -53,6 +54,9 @@ struct Runtime {
       if (fd >= 0) {
         close(fd);
       }
+    }
+    for (const int fd : holders) {
+      close(fd);
     }
   }
   std::uint32_t NowMs(Clock::time_point now) const {
@@ -83,7 +87,8 @@ std::unique_ptr<Runtime> Build(Config config, std::string& error) {
     for (std::uint32_t u = span.first;
          output.protocol != Protocol::kDdp && u < span.first + span.count; ++u) {
       if (output.protocol == Protocol::kE131 &&
-          !JoinUniverse(fd, static_cast<std::uint16_t>(u), config.input.interface, error)) {
+          !JoinUniverse(fd, runtime->holders, static_cast<std::uint16_t>(u),
+                        config.input.interface, error)) {
         return nullptr;
       }
       if (output.protocol == Protocol::kArtNet) {

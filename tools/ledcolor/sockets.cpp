@@ -40,7 +40,8 @@ int BindUdp(const std::string& address, std::uint16_t port, std::string& error) 
   return fd;
 }
 
-bool JoinUniverse(int fd, std::uint16_t universe, const std::string& interface,
+bool JoinUniverse(int fd, std::vector<int>& holders, std::uint16_t universe,
+                  const std::string& interface,
                   std::string& error) {
   const std::array<std::uint8_t, 4> group = ledcolor::E131MulticastAddress(universe);
   ip_mreqn request{};
@@ -52,12 +53,28 @@ bool JoinUniverse(int fd, std::uint16_t universe, const std::string& interface,
       return false;
     }
   }
-  if (setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) != 0) {
-    error = "cannot join the multicast group of universe " + std::to_string(universe) + ": " +
-            std::strerror(errno);
-    return false;
+  if (setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) == 0) {
+    return true;
   }
-  return true;
+  // Linux lets one socket join igmp_max_memberships groups (20 by default), fewer than 64
+  // universes. The receiving socket gets every group the host has joined (IP_MULTICAST_ALL, on by
+  // default), so further groups are joined by sockets that hold them and receive nothing: they
+  // are bound to no port. They stay open as long as the program runs.
+  for (std::size_t i = 0; errno == ENOBUFS && i <= holders.size(); ++i) {
+    if (i == holders.size()) {
+      const int holder = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+      if (holder < 0) {
+        break;
+      }
+      holders.push_back(holder);
+    }
+    if (setsockopt(holders[i], IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) == 0) {
+      return true;
+    }
+  }
+  error = "cannot join the multicast group of universe " + std::to_string(universe) + ": " +
+          std::strerror(errno);
+  return false;
 }
 
 namespace {

@@ -16,8 +16,11 @@ namespace tool {
 int BindUdp(const std::string& address, std::uint16_t port, std::string& error);
 
 // Joins the E1.31 multicast group of `universe` on `interface` (a name; empty: the kernel's
-// choice). False, with the reason, when the kernel refuses.
-bool JoinUniverse(int fd, std::uint16_t universe, const std::string& interface, std::string& error);
+// choice) for the socket `fd`, with the help of sockets it adds to `holders` (the caller closes
+// them) once `fd` holds as many groups as the kernel allows one socket. False, with the reason,
+// when the kernel refuses.
+bool JoinUniverse(int fd, std::vector<int>& holders, std::uint16_t universe,
+                  const std::string& interface, std::string& error);
 
 // Art-Net's OpPoll (0x2000): whether a datagram is one.
 bool IsArtPoll(std::span<const std::uint8_t> datagram);
