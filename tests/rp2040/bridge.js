@@ -33,8 +33,10 @@ while (Date.now() < deadline) {
     answered += answer.toString();
     fs.writeSync(fd, answer);
   }
-  const shown = decodeWs2812(pico.edges);
-  if (shown.some((frame) => frame.equals(expect))) {
+  // The frames on the pin, once it has been low long enough to end the last one.
+  const last = pico.edges[pico.edges.length - 1];
+  const ended = last !== undefined && !last[1] && pico.clock.nanos - last[0] > 60e3;
+  if (ended && decodeWs2812(pico.edges).some((frame) => frame.equals(expect))) {
     console.log(`bridge: ${received} bytes in, answered '${answered.trim()}'; the pin showed the ` +
                 `path's output for the frame sent (${expect.length} bytes)`);
     process.exit(0);

@@ -67,7 +67,7 @@ class SerialDevice final : public Device {
       WriteSome(now);
     }
     if (fd_ >= 0 && (revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-      Read(now);
+      Read(now, (revents & (POLLHUP | POLLERR)) != 0);
     }
   }
   Clock::time_point NextTick() const override {
@@ -164,7 +164,9 @@ class SerialDevice final : public Device {
       }
     }
   }
-  void Read(Clock::time_point now) {
+  // A raw port answers a read with 0 when it has nothing (VMIN 0): the port is gone only when the
+  // read fails, or poll said it hung up.
+  void Read(Clock::time_point now, bool hung_up) {
     std::array<char, 256> buffer{};
     for (;;) {
       const ssize_t n = read(fd_, buffer.data(), buffer.size());
@@ -174,8 +176,11 @@ class SerialDevice final : public Device {
       if (n < 0 && errno == EAGAIN) {
         return;
       }
-      if (n <= 0) {
-        Gone(now, n == 0 ? "closed" : std::strerror(errno));
+      if (n < 0 || (n == 0 && hung_up)) {
+        Gone(now, n == 0 ? "hung up" : std::strerror(errno));
+        return;
+      }
+      if (n == 0) {
         return;
       }
       if (!awaiting_hello_) {
