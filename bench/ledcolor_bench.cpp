@@ -153,6 +153,39 @@ void BM_EncodeApa102Frame(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(out.size()));
 }
 
+// The other clocked chips, each beside a memcpy of as many bytes as it writes.
+template <typename Encode>
+void BM_EncodeClocked(benchmark::State& state, Encode encode, std::size_t size) {
+  const std::vector<Rgb> row = Row(ledcolor::kAdalightMaxLeds);
+  std::vector<std::uint8_t> out(size);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(encode(row, out));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(out.size()));
+}
+void BM_EncodeWs2801Frame(benchmark::State& state) {
+  BM_EncodeClocked(
+      state,
+      [](const auto& row, auto& out) {
+        return ledcolor::EncodeWs2801Frame(row, ledcolor::ColorOrder::kRgb, out);
+      },
+      ledcolor::Ws2801FrameSize(ledcolor::kAdalightMaxLeds));
+}
+void BM_EncodeLpd8806Frame(benchmark::State& state) {
+  BM_EncodeClocked(
+      state,
+      [](const auto& row, auto& out) {
+        return ledcolor::EncodeLpd8806Frame(row, ledcolor::ColorOrder::kGrb, out);
+      },
+      ledcolor::Lpd8806FrameSize(ledcolor::kAdalightMaxLeds));
+}
+void BM_EncodeP9813Frame(benchmark::State& state) {
+  BM_EncodeClocked(
+      state, [](const auto& row, auto& out) { return ledcolor::EncodeP9813Frame(row, out); },
+      ledcolor::P9813FrameSize(ledcolor::kAdalightMaxLeds));
+}
+
 void BM_MemcpyBytes(benchmark::State& state) {
   const auto size = static_cast<std::size_t>(state.range(0));
   const std::vector<std::uint8_t> from(size, 0x5A);
@@ -501,6 +534,12 @@ BENCHMARK(BM_EncodeWs2812Spi);
 BENCHMARK(BM_MemcpyBytes)->Arg(9 * 65536);
 BENCHMARK(BM_EncodeApa102Frame);
 BENCHMARK(BM_MemcpyBytes)->Arg(8 + 4 * 65536 + 4096);
+BENCHMARK(BM_EncodeWs2801Frame);
+BENCHMARK(BM_MemcpyBytes)->Arg(3 * 65536);
+BENCHMARK(BM_EncodeLpd8806Frame);
+BENCHMARK(BM_MemcpyBytes)->Arg(3 * 65536 + 2048);
+BENCHMARK(BM_EncodeP9813Frame);
+BENCHMARK(BM_MemcpyBytes)->Arg(12 + 4 * 65536);
 BENCHMARK(BM_CeilingForBudget);
 BENCHMARK_CAPTURE(BM_AdalightReaderFeed, classic, ledcolor::AdalightFormat::kClassic,
                   Variant::kPlain);

@@ -74,6 +74,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       [&](std::span<std::uint8_t> out) { return ledcolor::EncodeWs2812Bytes(input, order, out); },
       ledcolor_testing::ChipBytes(input, name), known_order && leds > 0, offset);
 
+  // The clocked chips, from the chips' bytes of the reference: WS2801 takes them as they are,
+  // LPD8806 their top seven bits under a set top bit and a zero byte for each 32 LEDs; P9813 is
+  // B G R under its flag byte, between zero frames.
+  const std::vector<std::uint8_t> chip = ledcolor_testing::ChipBytes(input, name);
+  CheckEncoder(
+      [&](std::span<std::uint8_t> out) { return ledcolor::EncodeWs2801Frame(input, order, out); },
+      chip, known_order && leds > 0, offset);
+  std::vector<std::uint8_t> lpd8806;
+  for (const std::uint8_t b : chip) {
+    lpd8806.push_back(static_cast<std::uint8_t>(0x80 | b >> 1));
+  }
+  lpd8806.resize(lpd8806.size() + (leds + 31) / 32, 0);
+  CheckEncoder(
+      [&](std::span<std::uint8_t> out) { return ledcolor::EncodeLpd8806Frame(input, order, out); },
+      lpd8806, known_order && leds > 0, offset);
+  std::vector<std::uint8_t> p9813(4, 0);
+  for (const ledcolor::Rgb& led : input) {
+    const auto top = [](std::uint8_t v) { return static_cast<unsigned>((v >> 6) ^ 3); };
+    p9813.insert(p9813.end(),
+                 {static_cast<std::uint8_t>(0xC0 | top(led.b) << 4 | top(led.g) << 2 | top(led.r)),
+                  led.b, led.g, led.r});
+  }
+  p9813.resize(p9813.size() + 8, 0);
+  CheckEncoder([&](std::span<std::uint8_t> out) { return ledcolor::EncodeP9813Frame(input, out); },
+               p9813, leds > 0, offset);
+
   const std::size_t rgbw_leds = (size - 3) / 4;
   const std::unique_ptr<ledcolor::Rgbw[]> rgbw_row(new ledcolor::Rgbw[rgbw_leds]);
   for (std::size_t i = 0; i < rgbw_leds; ++i) {

@@ -125,4 +125,46 @@ enum class WhitePosition : std::uint8_t { kFirst, kSecond, kThird, kLast };
 [[nodiscard]] std::size_t EncodeApa102Frame(std::span<const Rgb16> leds, ColorOrder order,
                                             std::span<std::uint8_t> out) noexcept;
 
+// --- Clocked chips of other families -------------------------------------------------------------
+//
+// Each takes data and clock lines from an SPI bus (mode 0) and is rejected as EncodeApa102Frame is:
+// an empty row, a value that is no ColorOrder, an `out` shorter than the size, or an `out` that
+// overlaps the row.
+
+// The bytes EncodeWs2801Frame writes for `led_count` LEDs, 3N; 0 for 0 LEDs or a size that would
+// not fit in std::size_t.
+[[nodiscard]] constexpr std::size_t Ws2801FrameSize(std::size_t led_count) noexcept {
+  return led_count == 0 || led_count > SIZE_MAX / 3 ? 0 : 3 * led_count;
+}
+
+// WS2801: each LED's three channels in `order` (RGB on most strips), most significant bit first,
+// and nothing before or after. The latch is the caller's: hold the clock low for at least 500 us
+// after the frame. Returns Ws2801FrameSize(N).
+[[nodiscard]] std::size_t EncodeWs2801Frame(std::span<const Rgb> leds, ColorOrder order,
+                                            std::span<std::uint8_t> out) noexcept;
+
+// The bytes EncodeLpd8806Frame writes for `led_count` LEDs, 3N + (N + 31) / 32; 0 for 0 LEDs or a
+// size that would not fit.
+[[nodiscard]] constexpr std::size_t Lpd8806FrameSize(std::size_t led_count) noexcept {
+  return led_count == 0 || led_count > SIZE_MAX / 4 ? 0 : 3 * led_count + (led_count + 31) / 32;
+}
+
+// LPD8806, 7 bits a channel: each LED's channels in `order` (GRB on most strips), each as
+// 0x80 | (v >> 1); then (N + 31) / 32 bytes of 0x00, which latch the chain. Returns
+// Lpd8806FrameSize(N).
+[[nodiscard]] std::size_t EncodeLpd8806Frame(std::span<const Rgb> leds, ColorOrder order,
+                                             std::span<std::uint8_t> out) noexcept;
+
+// The bytes EncodeP9813Frame writes for `led_count` LEDs, 12 + 4N; 0 for 0 LEDs or a size that
+// would not fit.
+[[nodiscard]] constexpr std::size_t P9813FrameSize(std::size_t led_count) noexcept {
+  return led_count == 0 || led_count > (SIZE_MAX - 12) / 4 ? 0 : 12 + 4 * led_count;
+}
+
+// P9813 (12 V pixel modules, bullet pixels): 4 bytes of 0x00; per LED a flag byte
+// 0xC0 | ((~b >> 6) & 3) << 4 | ((~g >> 6) & 3) << 2 | ((~r >> 6) & 3), then B, G, R, the chip's
+// fixed order; then 8 bytes of 0x00, which latch it. Returns P9813FrameSize(N).
+[[nodiscard]] std::size_t EncodeP9813Frame(std::span<const Rgb> leds,
+                                           std::span<std::uint8_t> out) noexcept;
+
 }  // namespace ledcolor

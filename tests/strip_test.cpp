@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -201,3 +202,116 @@ TEST(StripEncoders, SizesRefuseCountsThatDoNotFit) {
 }
 
 }  // namespace
+
+// --- Clocked chips of other families ------------------------------------------------------------
+
+TEST(ClockedChips, KnownFrames) {
+  const struct {
+    const char* chip;
+    std::vector<Rgb> row;
+    std::vector<std::uint8_t> frame;
+  } cases[] = {
+      {"ws2801 RGB", {{255, 128, 1}, {0, 2, 254}}, {0xFF, 0x80, 0x01, 0x00, 0x02, 0xFE}},
+      {"lpd8806 GRB", {{255, 128, 1}}, {0xC0, 0xFF, 0x80, 0x00}},
+      {"p9813",
+       {{255, 128, 1}},
+       {0x00, 0x00, 0x00, 0x00, 0xF4, 0x01, 0x80, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::uint8_t> out(c.frame.size() + 4, 0x5A);
+    const std::string chip = c.chip;
+    const std::size_t size = chip == "p9813" ? ledcolor::EncodeP9813Frame(c.row, out)
+                             : chip == "lpd8806 GRB"
+                                 ? ledcolor::EncodeLpd8806Frame(c.row, ColorOrder::kGrb, out)
+                                 : ledcolor::EncodeWs2801Frame(c.row, ColorOrder::kRgb, out);
+    ASSERT_EQ(size, c.frame.size()) << chip;
+    out.resize(size + 4);
+    std::vector<std::uint8_t> expected = c.frame;
+    expected.resize(size + 4, 0x5A);  // nothing past the frame
+    EXPECT_EQ(out, expected) << chip;
+  }
+}
+
+// Random rows in every order, decoded back by each chip's format: WS2801 gives the row, LPD8806
+// its top seven bits under a set top bit, then the latch zeros; P9813 the row, each LED under a
+// flag byte whose check the chip would pass.
+TEST(ClockedChips, DecodeBackInEveryOrder) {
+  std::mt19937 rng(41);
+  const auto channel = [](const Rgb& led, char name) {
+    return name == 'R' ? led.r : name == 'G' ? led.g : led.b;
+  };
+  for (const std::size_t n : {1U, 2U, 31U, 32U, 33U, 64U, 65U, 300U}) {
+    SCOPED_TRACE(testing::Message() << n << " LEDs");
+    std::vector<Rgb> row(n);
+    for (Rgb& led : row) {
+      led = {static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
+             static_cast<std::uint8_t>(rng())};
+    }
+    std::vector<std::uint8_t> ws(ledcolor::Ws2801FrameSize(n));
+    std::vector<std::uint8_t> lpd(ledcolor::Lpd8806FrameSize(n), 0x5A);
+    for (std::uint8_t order = 0; order < 6; ++order) {
+      const std::string_view name = ledcolor_testing::kOrderNames[order];
+      ASSERT_EQ(ledcolor::EncodeWs2801Frame(row, static_cast<ColorOrder>(order), ws), 3 * n);
+      ASSERT_EQ(ledcolor::EncodeLpd8806Frame(row, static_cast<ColorOrder>(order), lpd), lpd.size());
+      for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t k = 0; k < 3; ++k) {
+          const std::uint8_t v = channel(row[i], name[k]);
+          ASSERT_EQ(ws[3 * i + k], v);
+          ASSERT_EQ(lpd[3 * i + k] & 0x80, 0x80);
+          ASSERT_EQ(lpd[3 * i + k] & 0x7F, v >> 1);
+        }
+      }
+      EXPECT_EQ(lpd.size() - 3 * n, (n + 31) / 32);
+      EXPECT_TRUE(std::all_of(lpd.begin() + static_cast<std::ptrdiff_t>(3 * n), lpd.end(),
+                              [](std::uint8_t b) { return b == 0; }));
+    }
+    std::vector<std::uint8_t> p9813(ledcolor::P9813FrameSize(n));
+    ASSERT_EQ(ledcolor::EncodeP9813Frame(row, p9813), 12 + 4 * n);
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint8_t* led = &p9813[4 + 4 * i];
+      const Rgb decoded{led[3], led[2], led[1]};
+      ASSERT_EQ(decoded, row[i]);
+      // The flag: 11, then ~B, ~G and ~R's top two bits.
+      for (std::size_t k = 0; k < 3; ++k) {
+        ASSERT_EQ(((led[0] >> (2 * k)) & 3) ^ 3, led[3 - k] >> 6);
+      }
+      ASSERT_EQ(led[0] >> 6, 3);
+    }
+    EXPECT_TRUE(
+        std::all_of(p9813.begin(), p9813.begin() + 4, [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(p9813.end() - 8, p9813.end(), [](std::uint8_t b) { return b == 0; }));
+  }
+}
+
+TEST(ClockedChips, RejectWithoutWriting) {
+  std::vector<std::uint8_t> buffer(256, 0x5A);
+  const std::vector<std::uint8_t> untouched = buffer;
+  const std::vector<Rgb> row(16, Rgb{1, 2, 3});
+  const std::span<std::uint8_t> out(buffer);
+  const auto bad_order = static_cast<ColorOrder>(6);
+  const std::span<const Rgb> inside(reinterpret_cast<const Rgb*>(buffer.data() + 100), 16);
+  for (const auto& encode : {+[](std::span<const Rgb> r, ColorOrder o, std::span<std::uint8_t> b) {
+                               return ledcolor::EncodeWs2801Frame(r, o, b);
+                             },
+                             +[](std::span<const Rgb> r, ColorOrder o, std::span<std::uint8_t> b) {
+                               return ledcolor::EncodeLpd8806Frame(r, o, b);
+                             },
+                             +[](std::span<const Rgb> r, ColorOrder, std::span<std::uint8_t> b) {
+                               return ledcolor::EncodeP9813Frame(r, b);
+                             }}) {
+    std::vector<std::uint8_t> room(256);
+    const std::size_t size = encode(row, ColorOrder::kRgb, room);
+    EXPECT_EQ(encode({}, ColorOrder::kRgb, out), 0U);
+    EXPECT_EQ(encode(row, ColorOrder::kRgb, out.first(size - 1)), 0U);
+    EXPECT_EQ(encode(inside, ColorOrder::kRgb, out), 0U);
+    EXPECT_EQ(buffer, untouched);
+  }
+  EXPECT_EQ(ledcolor::EncodeWs2801Frame(row, bad_order, out), 0U);
+  EXPECT_EQ(ledcolor::EncodeLpd8806Frame(row, bad_order, out), 0U);
+  EXPECT_EQ(buffer, untouched);
+  static_assert(ledcolor::Ws2801FrameSize(0) == 0 &&
+                ledcolor::Ws2801FrameSize(SIZE_MAX / 3 + 1) == 0);
+  static_assert(ledcolor::Lpd8806FrameSize(32) == 97 && ledcolor::Lpd8806FrameSize(33) == 101);
+  static_assert(ledcolor::P9813FrameSize(0) == 0 && ledcolor::P9813FrameSize(2) == 20);
+}

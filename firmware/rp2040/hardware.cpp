@@ -12,7 +12,8 @@ using rp2040::Reg;
 
 constexpr std::uint32_t kSysHz = 125'000'000;
 constexpr std::uint32_t kTickUs = 100;
-constexpr std::uint32_t kResetUs = 300;  // low between frames: WS2812B asks 280
+constexpr std::uint32_t kResetUs = 300;        // low between frames: WS2812B asks 280
+constexpr std::uint32_t kWs2801PauseUs = 550;  // the clock low between frames: WS2801 asks 500
 constexpr std::uint32_t kRxChannel = 0;
 constexpr std::uint32_t kStripChannel = 1;
 
@@ -32,6 +33,7 @@ std::uint32_t g_send_head = 0;
 std::uint32_t g_send_tail = 0;
 
 bool g_one_wire = true;
+std::uint32_t g_spi_pause_us = 0;  // clocked chips that latch on a pause (WS2801)
 std::size_t g_channels = 3;
 
 bool g_strip_started = false;
@@ -147,7 +149,8 @@ extern "C" void DmaIrq() {
 void StartHardware(const Options& options) {
   Unreset(rp2040::kResetIoBank0 | rp2040::kResetPadsBank0 | rp2040::kResetUart0 |
           rp2040::kResetTimer | rp2040::kResetDma | rp2040::kResetPio0 | rp2040::kResetSpi0);
-  g_one_wire = options.strip != Strip::kApa102;
+  g_one_wire = options.OneWire();
+  g_spi_pause_us = options.strip == Strip::kWs2801 ? kWs2801PauseUs : 0;
   if (g_one_wire) {
     StartOneWire(options.data_pin, static_cast<std::uint32_t>(options.Channels()));
     g_channels = options.Channels();
@@ -234,17 +237,18 @@ bool StripIdle() {
   if ((Reg(rp2040::DmaCtrl(kStripChannel)) & rp2040::kDmaBusy) != 0) {
     return false;
   }
-  if (!g_one_wire) {
-    return (Reg(rp2040::kSpiSr) & (rp2040::kSpiBusy | 1U)) == 1U;  // not busy, FIFO empty
-  }
   if (!g_drained) {
-    if ((Reg(rp2040::kPioFdebug) & rp2040::kPioTxStall0) == 0) {
+    const bool out =
+        g_one_wire ? (Reg(rp2040::kPioFdebug) & rp2040::kPioTxStall0) != 0
+                   : (Reg(rp2040::kSpiSr) & (rp2040::kSpiBusy | 1U)) == 1U;  // not
+                                                                             // busy, FIFO empty
+    if (!out) {
       return false;
     }
     g_drained = true;
     g_drained_us = NowUs();
   }
-  return NowUs() - g_drained_us >= kResetUs;
+  return NowUs() - g_drained_us >= (g_one_wire ? kResetUs : g_spi_pause_us);
 }
 
 void Sleep() {

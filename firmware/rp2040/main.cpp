@@ -23,14 +23,23 @@ constexpr bool kGamma = kO.gamma != 1.0;
 constexpr ledcolor::ByteTable kGammaTable =
     *ledcolor::MakeGammaTable(kO.gamma >= 0.1 && kO.gamma <= 10 ? kO.gamma : 1.0);
 static_assert(!kGamma || (kO.gamma >= 0.1 && kO.gamma <= 10), "LEDCOLOR_FW_GAMMA: 0.1 to 10");
+// A 16-bit strip's gamma goes from the host's 8-bit levels straight into 16 bits (1.0: v * 257).
+constexpr ledcolor::WordTable kGammaTable16 =
+    *ledcolor::MakeGammaTable16(kO.gamma >= 0.1 && kO.gamma <= 10 ? kO.gamma : 1.0);
 
 // The reader's storage: room for an "AWa" frame of kMaxLeds, 4 bytes an LED.
 std::array<ledcolor::Rgb, ledcolor::AdalightStorageLeds(kMaxLeds, 4)> g_storage;
 // The frame waiting for the strip, as received; the RGBW row the path makes; the strip's bytes.
 std::array<std::uint8_t, 4 * kMaxLeds> g_waiting;
 std::array<ledcolor::Rgbw, kMaxLeds> g_work;
-std::array<std::uint8_t, kO.MaxOutBytes()> g_out;
-std::array<std::uint32_t, kO.strip == Strip::kApa102 ? kO.MaxOutBytes() : kMaxLeds> g_words;
+// Aligned: a 16-bit strip's row is made in it.
+alignas(4) std::array<std::uint8_t, kO.MaxOutBytes()> g_out;
+// A word for each SPI byte; for one-wire strips a word for each 3 or 4 bytes (a WS2816's 6 bytes
+// an LED go as two 24-bit words).
+std::array<std::uint32_t, !kO.OneWire()                ? kO.MaxOutBytes()
+                          : kO.strip == Strip::kWs2816 ? 2 * kMaxLeds
+                                                       : kMaxLeds>
+    g_words;
 
 struct Counters {
   std::uint32_t shown = 0;
@@ -109,8 +118,8 @@ class Controller {
       return;
     }
     waiting_ = false;
-    const std::size_t size =
-        RunPath(kO, kGamma ? &kGammaTable : nullptr, frame_, g_waiting, g_work, g_out);
+    const std::size_t size = RunPath(kO, kGamma ? &kGammaTable : nullptr, frame_, g_waiting, g_work,
+                                     g_out, kO.strip == Strip::kWs2816 ? &kGammaTable16 : nullptr);
     if (size != 0) {
       StartStrip(std::span(g_out).first(size), g_words);
       ++counters_.shown;

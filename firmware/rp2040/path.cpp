@@ -25,11 +25,37 @@ void Limit(const Options& options, std::span<Led> row, Ceiling balance) {
   }
 }
 
+// The 16-bit path of a WS2816: gamma into 16 bits in `out`, the balance and budget there, and the
+// chips' bytes in place, high byte first.
+std::size_t RunPath16(const Options& options, const ledcolor::WordTable& gamma16,
+                      std::span<const ledcolor::Rgb> rgb, std::span<std::uint8_t> out) {
+  const std::size_t n = rgb.size();
+  if (out.size() < 6 * n || reinterpret_cast<std::uintptr_t>(out.data()) % 2 != 0) {
+    return 0;
+  }
+  const std::span<ledcolor::Rgb16> row(reinterpret_cast<ledcolor::Rgb16*>(out.data()), n);
+  if (ledcolor::ApplyTable(rgb, gamma16, row) != n) {
+    return 0;
+  }
+  const auto& b = options.balance;
+  const auto wide = [](std::uint8_t v) { return static_cast<std::uint16_t>(v * 257); };
+  ledcolor::ApplyCeiling(row, ledcolor::Rgb16{wide(b.r), wide(b.g), wide(b.b)});
+  if (options.budget_ma != 0) {
+    const std::uint16_t ceiling =
+        ledcolor::CeilingForBudget(std::span<const ledcolor::Rgb16>(row), Model(options),
+                                   std::uint64_t{options.budget_ma} * 1000);
+    if (ceiling != 65535) {
+      ledcolor::ApplyCeiling(row, ceiling);
+    }
+  }
+  return ledcolor::EncodeWs2812Bytes(std::span<const ledcolor::Rgb16>(row), options.order, out);
+}
+
 }  // namespace
 
 std::size_t RunPath(const Options& options, const ledcolor::ByteTable* gamma, const Frame& frame,
                     std::span<std::uint8_t> colours, std::span<ledcolor::Rgbw> work,
-                    std::span<std::uint8_t> out) {
+                    std::span<std::uint8_t> out, const ledcolor::WordTable* gamma16) {
   const std::size_t n = frame.leds;
   if (n == 0 || n > options.max_leds || colours.size() < (frame.rgbw ? 4 : 3) * n ||
       work.size() < n) {
@@ -47,13 +73,25 @@ std::size_t RunPath(const Options& options, const ledcolor::ByteTable* gamma, co
         rgb[i] = {c.r, c.g, c.b};
       }
     }
+    if (options.strip == Strip::kWs2816) {
+      return gamma16 != nullptr ? RunPath16(options, *gamma16, rgb, out) : 0;
+    }
     if (gamma != nullptr) {
       ledcolor::ApplyTable(rgb, *gamma);
     }
     Limit(options, rgb, ledcolor::Rgb{b.r, b.g, b.b});
-    return options.strip == Strip::kApa102
-               ? ledcolor::EncodeApa102Frame(rgb, options.order, 31, out)
-               : ledcolor::EncodeWs2812Bytes(rgb, options.order, out);
+    switch (options.strip) {
+      case Strip::kApa102:
+        return ledcolor::EncodeApa102Frame(rgb, options.order, 31, out);
+      case Strip::kWs2801:
+        return ledcolor::EncodeWs2801Frame(rgb, options.order, out);
+      case Strip::kLpd8806:
+        return ledcolor::EncodeLpd8806Frame(rgb, options.order, out);
+      case Strip::kP9813:
+        return ledcolor::EncodeP9813Frame(rgb, out);
+      default:
+        return ledcolor::EncodeWs2812Bytes(rgb, options.order, out);
+    }
   }
   const std::span<ledcolor::Rgbw> row = work.first(n);
   if (frame.rgbw) {

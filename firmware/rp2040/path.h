@@ -12,7 +12,9 @@
 
 namespace firmware {
 
-enum class Strip : std::uint8_t { kWs2812, kSk6812, kApa102 };
+// One-wire chips (WS2812 RGB, SK6812 RGBW, WS2816 16-bit RGB) and clocked chips on SPI (APA102,
+// WS2801, LPD8806, P9813).
+enum class Strip : std::uint8_t { kWs2812, kSk6812, kApa102, kWs2801, kLpd8806, kP9813, kWs2816 };
 enum class WhiteRule : std::uint8_t { kHosts, kPreserve };
 
 struct Options {
@@ -35,9 +37,24 @@ struct Options {
   const char* version;
 
   [[nodiscard]] constexpr std::size_t Channels() const { return strip == Strip::kSk6812 ? 4 : 3; }
+  // Whether the strip takes a data line alone (PIO), or data and clock (SPI0).
+  [[nodiscard]] constexpr bool OneWire() const {
+    return strip == Strip::kWs2812 || strip == Strip::kSk6812 || strip == Strip::kWs2816;
+  }
   // The most bytes the strip's chips take for max_leds.
   [[nodiscard]] constexpr std::size_t MaxOutBytes() const {
-    return strip == Strip::kApa102 ? ledcolor::Apa102FrameSize(max_leds) : Channels() * max_leds;
+    switch (strip) {
+      case Strip::kApa102:
+        return ledcolor::Apa102FrameSize(max_leds);
+      case Strip::kLpd8806:
+        return ledcolor::Lpd8806FrameSize(max_leds);
+      case Strip::kP9813:
+        return ledcolor::P9813FrameSize(max_leds);
+      case Strip::kWs2816:
+        return 6 * max_leds;
+      default:
+        return Channels() * max_leds;
+    }
   }
 };
 
@@ -51,9 +68,11 @@ struct Frame {
 // The path: gamma; for an RGBW strip the white channel (the frame's own, or by the white rule);
 // the white balance; the power budget; the chips' bytes. `colours` holds the frame's bytes (3 or 4
 // an LED) and is shaped in place; `work` is room for max_leds RGBW LEDs. Returns the bytes written
-// to `out`, 0 when the frame does not fit.
+// to `out`, 0 when the frame does not fit. A 16-bit strip (WS2816) takes its gamma from the 8-bit
+// levels straight into 16 bits, `gamma16` (required for it: MakeGammaTable16(1.0) for none), and
+// its balance and budget in 16 bits; its row is made in `out`, which must be 2-byte aligned.
 std::size_t RunPath(const Options& options, const ledcolor::ByteTable* gamma, const Frame& frame,
                     std::span<std::uint8_t> colours, std::span<ledcolor::Rgbw> work,
-                    std::span<std::uint8_t> out);
+                    std::span<std::uint8_t> out, const ledcolor::WordTable* gamma16 = nullptr);
 
 }  // namespace firmware

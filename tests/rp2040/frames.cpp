@@ -32,10 +32,12 @@ void PrintHex(const char* what, const std::vector<std::uint8_t>& bytes) {
 std::vector<std::uint8_t> Expect(const firmware::Frame& frame, std::vector<std::uint8_t> colours) {
   const firmware::Options& o = firmware::kOptions;
   const std::optional<ledcolor::ByteTable> gamma = ledcolor::MakeGammaTable(o.gamma);
+  const std::optional<ledcolor::WordTable> gamma16 = ledcolor::MakeGammaTable16(o.gamma);
   std::vector<ledcolor::Rgbw> work(o.max_leds);
   std::vector<std::uint8_t> out(o.MaxOutBytes());
   colours.resize(4 * o.max_leds);
-  out.resize(firmware::RunPath(o, o.gamma != 1.0 ? &*gamma : nullptr, frame, colours, work, out));
+  out.resize(firmware::RunPath(o, o.gamma != 1.0 ? &*gamma : nullptr, frame, colours, work, out,
+                               &*gamma16));
   return out;
 }
 

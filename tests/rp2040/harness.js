@@ -188,12 +188,12 @@ function decodeWs2812(edges) {
   });
 }
 
-// SPI frames: bytes more than 5 us apart belong to different frames.
-function decodeSpi(bytes) {
+// SPI frames: bytes more than `gapNs` apart (5 us by default) belong to different frames.
+function decodeSpi(bytes, gapNs = 5e3) {
   const frames = [];
   let last = -Infinity;
   for (const [t, value] of bytes) {
-    if (t - last > 5e3) frames.push([]);
+    if (t - last > gapNs) frames.push([]);
     frames[frames.length - 1].push(value);
     last = t;
   }

@@ -24,7 +24,22 @@ function boot(usb) {
   if (usb) pico.plugUsb();
   return pico.run(usb ? 20e6 : 3e6), pico;
 }
-const shown = (pico) => (strip === 'apa102' ? decodeSpi(pico.spi) : decodeWs2812(pico.edges));
+// The clocked chips' frames from SPI0's bytes, a byte time and 5 us apart at most within a frame;
+// the one-wire chips' (a WS2816's 48 bits an LED among them) from the data pin.
+const clocked = ['apa102', 'ws2801', 'lpd8806', 'p9813'].includes(strip);
+const byteNs = (pico) => 8e9 / pico.mcu.spi[0].clockFrequency;
+const shown = (pico) => (clocked ? decodeSpi(pico.spi, byteNs(pico) + 5e3) : decodeWs2812(pico.edges));
+// A WS2801 latches when its clock stays low 500 us: never less between two frames.
+function checkPause(pico) {
+  if (strip !== 'ws2801') return Infinity;
+  let least = Infinity;
+  for (let i = 1; i < pico.spi.length; i++) {
+    const gap = pico.spi[i][0] - pico.spi[i - 1][0] - byteNs(pico);
+    if (gap > 5e3) least = Math.min(least, gap);
+  }
+  check(least >= 500e3, `the clock low only ${least / 1e3} us between two WS2801 frames`);
+  return least;
+}
 const check = (condition, what) => { if (!condition) throw new Error(what); };
 // The frames shown must be some of the frames sent, each once and in order, the last among them.
 function checkShown(pico, sent, what) {
@@ -60,10 +75,12 @@ function backToBack(leds, usb) {
   pico.settle();
   const seen = checkShown(pico, sent, `${leds} LEDs back to back`);
   const counts = hello(pico, usb);
+  const pause = checkPause(pico);
   check(pico.lost === 0, `${pico.lost} bytes lost`);
   check(counts.shown === seen.length && counts.shown + counts.replaced === sent.length,
         `counted ${counts.shown} shown and ${counts.replaced} replaced of ${sent.length}`);
-  console.log(`${leds} LEDs back to back ${usb ? 'over USB' : `at ${baud} baud`}: ${seen.length} of ${sent.length} shown, the rest replaced, none lost`);
+  console.log(`${leds} LEDs back to back ${usb ? 'over USB' : `at ${baud} baud`}: ${seen.length} of ${sent.length} shown, the rest replaced, none lost` +
+              (pause < Infinity ? `; the clock low at least ${(pause / 1e3).toFixed(1)} us between frames` : ''));
 }
 
 // Noise: bit errors, dropped bytes and restarts between and inside frames never show a wrong

@@ -44,12 +44,12 @@ std::uint8_t InputByte(const tool::OutputConfig& o, const std::string& pattern, 
 }
 
 std::vector<std::uint8_t> Expected(const tool::OutputConfig& o, std::vector<std::uint8_t> colours) {
-  const auto gamma = o.path.gamma != 1.0 ? ledcolor::MakeGammaTable(o.path.gamma)
-                                         : std::optional<ledcolor::ByteTable>();
+  const tool::GammaTables gamma(o);
   std::vector<ledcolor::Rgbw> work;
   std::vector<std::uint8_t> path;
   std::vector<std::uint8_t> out;
-  const auto bytes = tool::EncodeFor(o, gamma ? &*gamma : nullptr, colours, work, path, out);
+  const auto bytes = tool::EncodeFor(o, gamma.bytes ? &*gamma.bytes : nullptr,
+                                     gamma.words ? &*gamma.words : nullptr, colours, work, path, out);
   return {bytes.begin(), bytes.end()};
 }
 

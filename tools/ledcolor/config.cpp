@@ -98,7 +98,9 @@ constexpr std::array<std::string_view, 17> kOutputKeys{
     "device",  "leds",  "protocol",  "universe", "channel", "offset", "strip", "order", "gamma",
     "balance", "white", "budget_ma", "white_ma", "idle_ms", "spi_hz", "baud",  "format"};
 constexpr std::array<std::string_view, 3> kProtocols{"ddp", "e131", "artnet"};
-constexpr std::array<std::string_view, 3> kStrips{"ws2812", "sk6812", "apa102"};
+// In the order of firmware::Strip.
+constexpr std::array<std::string_view, 7> kStrips{"ws2812",  "sk6812", "apa102", "ws2801",
+                                                  "lpd8806", "p9813",  "ws2816"};
 constexpr std::array<std::string_view, 6> kOrders{"RGB", "RBG", "GRB", "GBR", "BRG", "BGR"};
 
 void ParseDevice(const toml::node& node, OutputConfig& out) {
@@ -210,7 +212,12 @@ OutputConfig ParseOutput(const toml::table& table) {
   p.white_ma = static_cast<std::uint32_t>(Integer(table, "white_ma", 20, 0, 1000));
   out.idle_ms = static_cast<std::uint32_t>(Integer(table, "idle_ms", 2500, 0, 86'400'000));
   p.idle_ms = out.idle_ms;
-  p.spi_hz = static_cast<std::uint32_t>(Integer(table, "spi_hz", 8'000'000, 1000, 100'000'000));
+  // The clock the chips take over long wires: 8 MHz APA102, 2 MHz LPD8806, 1 MHz WS2801 and P9813.
+  const std::int64_t hz =
+      p.strip == firmware::Strip::kLpd8806                                        ? 2'000'000
+      : p.strip == firmware::Strip::kWs2801 || p.strip == firmware::Strip::kP9813 ? 1'000'000
+                                                                                  : 8'000'000;
+  p.spi_hz = static_cast<std::uint32_t>(Integer(table, "spi_hz", hz, 1000, 100'000'000));
   p.baud = static_cast<std::uint32_t>(Integer(table, "baud", 2'000'000, 50, 16'000'000));
   p.format = static_cast<ledcolor::AdalightFormat>(
       1 - Choice(table, "format", 0, std::array<std::string_view, 2>{"awa", "ada"}));

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "ledcolor/ledcolor.h"
+#include "output.h"
 
 namespace tool {
 
@@ -51,16 +52,18 @@ std::size_t SpidevBufsiz() {
 }
 
 // A strip on an SPI bus: each frame one transfer, mode 0, at the strip's clock. A one-wire strip
-// latches when its line stays low for 280 us, so a frame must never pause inside, and the next
-// frame waits 300 us after the last.
+// latches when its line stays low for 280 us (a WS2801 when its clock does for 500 us), so a frame
+// must never pause inside, and the next frame waits for the latch.
 class SpiDevice final : public Device {
  public:
   explicit SpiDevice(const OutputConfig& output)
       : path_(output.target),
-        one_wire_(output.path.strip != firmware::Strip::kApa102),
-        hz_(one_wire_ ? 2'400'000 : output.path.spi_hz),
-        frame_bytes_(one_wire_ ? ledcolor::Ws2812SpiSize(output.leds, output.path.Channels())
-                               : ledcolor::Apa102FrameSize(output.leds)) {}
+        hz_(output.path.OneWire() ? 2'400'000 : output.path.spi_hz),
+        frame_bytes_(StripFrameBytes(output)),
+        // One-wire chips latch after 280 us low, WS2801 after 500 us with the clock low.
+        pause_(output.path.OneWire()                           ? 300
+               : output.path.strip == firmware::Strip::kWs2801 ? 550
+                                                               : 0) {}
   ~SpiDevice() override {
     if (fd_ >= 0) {
       close(fd_);
@@ -105,17 +108,15 @@ class SpiDevice final : public Device {
       failed_ = true;
       Log("%s: the transfer failed: %s", path_.c_str(), std::strerror(errno));
     }
-    if (one_wire_) {
-      ready_ = Clock::now() + std::chrono::microseconds(300);
-    }
+    ready_ = Clock::now() + std::chrono::microseconds(pause_);
     (void)now;
   }
 
  private:
   std::string path_;
-  bool one_wire_;
   std::uint32_t hz_;
   std::size_t frame_bytes_;
+  std::uint32_t pause_;
   int fd_ = -1;
   bool failed_ = false;
   Clock::time_point ready_{};

@@ -19,8 +19,23 @@ bool InSpan(const OutputConfig& config, std::uint32_t universe) {
 
 }  // namespace
 
+GammaTables::GammaTables(const OutputConfig& output)
+    : bytes(output.path.gamma != 1.0 ? ledcolor::MakeGammaTable(output.path.gamma) : std::nullopt),
+      words(output.path.strip == firmware::Strip::kWs2816
+                ? ledcolor::MakeGammaTable16(output.path.gamma)
+                : std::nullopt) {}
+
+std::size_t StripFrameBytes(const OutputConfig& output) {
+  const firmware::Options& p = output.path;
+  if (p.strip == firmware::Strip::kWs2816) {
+    return ledcolor::Ws2812SpiSize16(output.leds);
+  }
+  return p.OneWire() ? ledcolor::Ws2812SpiSize(output.leds, p.Channels()) : p.MaxOutBytes();
+}
+
 std::span<const std::uint8_t> EncodeFor(const OutputConfig& output,
                                         const ledcolor::ByteTable* gamma,
+                                        const ledcolor::WordTable* gamma16,
                                         std::span<std::uint8_t> colours,
                                         std::vector<ledcolor::Rgbw>& work,
                                         std::vector<std::uint8_t>& path,
@@ -35,7 +50,7 @@ std::span<const std::uint8_t> EncodeFor(const OutputConfig& output,
   work.resize(n);
   path.resize(options.MaxOutBytes());
   const firmware::Frame frame{n, false, std::nullopt};
-  const std::size_t made = firmware::RunPath(options, gamma, frame, colours, work, path);
+  const std::size_t made = firmware::RunPath(options, gamma, frame, colours, work, path, gamma16);
   if (made == 0) {
     return {};
   }
@@ -45,16 +60,18 @@ std::span<const std::uint8_t> EncodeFor(const OutputConfig& output,
   switch (output.kind) {
     case DeviceKind::kSpi:
     case DeviceKind::kFile:
-      if (options.strip == firmware::Strip::kApa102) {
-        return bytes;
+      if (!options.OneWire()) {
+        return bytes;  // the clocked chips' frame
       }
-      // The path laid the bytes out in the chips' order; the waveform spreads them as they lie.
-      out.resize(ledcolor::Ws2812SpiSize(n, options.Channels()));
+      // The path laid the bytes out in the chips' order; the waveform spreads them as they lie,
+      // a WS2816's 6 bytes an LED as two 3-byte groups.
+      out.resize(StripFrameBytes(output));
       size = rgbw ? ledcolor::EncodeWs2812Spi(
                         std::span(reinterpret_cast<const ledcolor::Rgbw*>(bytes.data()), n),
                         ledcolor::ColorOrder::kRgb, ledcolor::WhitePosition::kLast, out)
                   : ledcolor::EncodeWs2812Spi(
-                        std::span(reinterpret_cast<const ledcolor::Rgb*>(bytes.data()), n),
+                        std::span(reinterpret_cast<const ledcolor::Rgb*>(bytes.data()),
+                                  bytes.size() / 3),
                         ledcolor::ColorOrder::kRgb, out);
       break;
     case DeviceKind::kSerial:
@@ -75,8 +92,7 @@ std::span<const std::uint8_t> EncodeFor(const OutputConfig& output,
 Output::Output(OutputConfig config, std::unique_ptr<Device> device)
     : config_(std::move(config)),
       device_(std::move(device)),
-      gamma_(config_.path.gamma != 1.0 ? ledcolor::MakeGammaTable(config_.path.gamma)
-                                       : std::nullopt),
+      gamma_(config_),
       row_(config_.leds),
       assembler_(std::span<ledcolor::Rgb>(row_), LayoutOf(config_)),
       waiting_(3 * config_.leds),
@@ -140,7 +156,8 @@ void Output::Take(const ledcolor::ArtNetPacket& packet, std::uint32_t source,
 
 void Output::Send(std::span<std::uint8_t> colours, Clock::time_point now) {
   const std::span<const std::uint8_t> bytes =
-      EncodeFor(config_, gamma_ ? &*gamma_ : nullptr, colours, work_, path_, out_);
+      EncodeFor(config_, gamma_.bytes ? &*gamma_.bytes : nullptr,
+                gamma_.words ? &*gamma_.words : nullptr, colours, work_, path_, out_);
   if (!bytes.empty()) {
     device_->Send(bytes, now);
   }
@@ -177,7 +194,8 @@ Clock::time_point Output::NextServe() const {
 void Output::BlankNow() {
   std::vector<std::uint8_t> black(3 * config_.leds, 0);
   const std::span<const std::uint8_t> bytes =
-      EncodeFor(config_, gamma_ ? &*gamma_ : nullptr, black, work_, path_, out_);
+      EncodeFor(config_, gamma_.bytes ? &*gamma_.bytes : nullptr,
+                gamma_.words ? &*gamma_.words : nullptr, black, work_, path_, out_);
   device_->Flush(bytes, std::chrono::milliseconds(1000));
 }
 

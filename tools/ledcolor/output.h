@@ -30,10 +30,21 @@ struct OutputStats {
 // could not be made.
 std::span<const std::uint8_t> EncodeFor(const OutputConfig& output,
                                         const ledcolor::ByteTable* gamma,
+                                        const ledcolor::WordTable* gamma16,
                                         std::span<std::uint8_t> colours,
                                         std::vector<ledcolor::Rgbw>& work,
                                         std::vector<std::uint8_t>& path,
                                         std::vector<std::uint8_t>& out);
+
+// The bytes a strip device (spi:, file:) sends for each frame of the output.
+std::size_t StripFrameBytes(const OutputConfig& output);
+
+// The gamma tables of an output's path: 8 bits, and 16 bits for a WS2816 (also at gamma 1.0).
+struct GammaTables {
+  std::optional<ledcolor::ByteTable> bytes;
+  std::optional<ledcolor::WordTable> words;
+  explicit GammaTables(const OutputConfig& output);
+};
 
 class Output {
  public:
@@ -62,7 +73,7 @@ class Output {
 
   OutputConfig config_;
   std::unique_ptr<Device> device_;
-  std::optional<ledcolor::ByteTable> gamma_;
+  GammaTables gamma_;
   std::vector<ledcolor::Rgb> row_;
   ledcolor::FrameAssembler assembler_;
   std::vector<std::uint8_t> waiting_;  // the newest frame shown, not yet sent

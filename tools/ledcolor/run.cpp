@@ -87,8 +87,8 @@ std::unique_ptr<Runtime> Build(Config config, std::string& error) {
     for (std::uint32_t u = span.first;
          output.protocol != Protocol::kDdp && u < span.first + span.count; ++u) {
       if (output.protocol == Protocol::kE131 &&
-          !JoinUniverse(fd, runtime->holders, static_cast<std::uint16_t>(u),
-                        config.input.interface, error)) {
+          !JoinUniverse(fd, runtime->holders, static_cast<std::uint16_t>(u), config.input.interface,
+                        error)) {
         return nullptr;
       }
       if (output.protocol == Protocol::kArtNet) {

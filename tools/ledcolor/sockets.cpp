@@ -41,8 +41,7 @@ int BindUdp(const std::string& address, std::uint16_t port, std::string& error) 
 }
 
 bool JoinUniverse(int fd, std::vector<int>& holders, std::uint16_t universe,
-                  const std::string& interface,
-                  std::string& error) {
+                  const std::string& interface, std::string& error) {
   const std::array<std::uint8_t, 4> group = ledcolor::E131MulticastAddress(universe);
   ip_mreqn request{};
   std::memcpy(&request.imr_multiaddr, group.data(), 4);
