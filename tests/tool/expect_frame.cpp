@@ -48,8 +48,9 @@ std::vector<std::uint8_t> Expected(const tool::OutputConfig& o, std::vector<std:
   std::vector<ledcolor::Rgbw> work;
   std::vector<std::uint8_t> path;
   std::vector<std::uint8_t> out;
-  const auto bytes = tool::EncodeFor(o, gamma.bytes ? &*gamma.bytes : nullptr,
-                                     gamma.words ? &*gamma.words : nullptr, colours, work, path, out);
+  const auto bytes =
+      tool::EncodeFor(o, gamma.bytes ? &*gamma.bytes : nullptr,
+                      gamma.words ? &*gamma.words : nullptr, colours, work, path, out);
   return {bytes.begin(), bytes.end()};
 }
 

@@ -43,7 +43,7 @@ TEST(ToolConfig, RefusesEachFaultWithItsLineAndWhatIsAllowed) {
       {std::string(kOutput) + "protocol = \"e131\"\nspeed = 3\n",
        "5: unknown key \"speed\" in [[output]]: allowed device, leds, protocol, universe, channel, "
        "offset, strip, order, gamma, balance, white, budget_ma, white_ma, idle_ms, spi_hz, baud, "
-       "format"},
+       "format, dither, refresh_hz"},
       {"[input]\nport = 1\n" + std::string(kOutput) + "protocol = \"ddp\"\n",
        "2: unknown key \"port\" in [input]: allowed address, interface, name"},
       {std::string(kOutput) + "protocol = \"sacn\"\n",
@@ -99,6 +99,20 @@ TEST(ToolConfig, RefusesEachFaultWithItsLineAndWhatIsAllowed) {
        "5: this output's e131 channels overlap those of the output at line 1: each universe "
        "channel feeds one output"},
       {"[[output]\n", "1: Error while parsing table header: expected ']', saw '\\n'"},
+      {std::string(kOutput) + "protocol = \"ddp\"\ndither = true\n",
+       "5: dither = true is for an 8-bit RGB strip (ws2812, apa102, ws2801, lpd8806, p9813) on "
+       "spi: "
+       "or file:, with a gamma other than 1.0"},
+      {std::string(kOutput) +
+           "protocol = \"ddp\"\ngamma = 2.2\nstrip = \"ws2816\"\ndither = true\n",
+       "7: dither = true is for an 8-bit RGB strip (ws2812, apa102, ws2801, lpd8806, p9813) on "
+       "spi: "
+       "or file:, with a gamma other than 1.0"},
+      {std::string(kOutput) + "protocol = \"ddp\"\ndither = 1\n",
+       "5: dither must be true or false"},
+      {"[[output]]\ndevice = \"ddp:h\"\nleds = 3\nprotocol = \"e131\"\nstrip = \"p9813\"\n",
+       "5: strip \"p9813\" is for spi: and file: devices; serial: and ddp: send the colours, as "
+       "ws2812 or sk6812"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Error(c.text), c.message) << c.text;
@@ -134,9 +148,23 @@ TEST(ToolConfig, TheShippedExampleHoldsTheDefaults) {
   EXPECT_EQ(d.path.white_ma, 20U);
   EXPECT_EQ(d.idle_ms, o.idle_ms);
   EXPECT_EQ(tool::Describe(d), tool::Describe(o));
-  // APA102's default order is its own.
-  auto apa = Load(std::string(kOutput) + "protocol = \"ddp\"\nstrip = \"apa102\"\n");
-  EXPECT_EQ(std::get<tool::Config>(apa).outputs[0].path.order, ledcolor::ColorOrder::kBgr);
+  // Each chip's default order and clock is its own.
+  const struct {
+    const char* strip;
+    ledcolor::ColorOrder order;
+    std::uint32_t spi_hz;
+  } chips[] = {{"apa102", ledcolor::ColorOrder::kBgr, 8'000'000},
+               {"ws2801", ledcolor::ColorOrder::kRgb, 1'000'000},
+               {"lpd8806", ledcolor::ColorOrder::kGrb, 2'000'000},
+               {"p9813", ledcolor::ColorOrder::kGrb, 1'000'000},
+               {"ws2816", ledcolor::ColorOrder::kGrb, 8'000'000}};
+  for (const auto& chip : chips) {
+    auto loaded =
+        Load(std::string(kOutput) + "protocol = \"ddp\"\nstrip = \"" + chip.strip + "\"\n");
+    const tool::OutputConfig& c = std::get<tool::Config>(loaded).outputs[0];
+    EXPECT_EQ(c.path.order, chip.order) << chip.strip;
+    EXPECT_EQ(c.path.spi_hz, chip.spi_hz) << chip.strip;
+  }
 }
 
 TEST(ToolArtPoll, RepliesListThePortsFourAtATimeByNetAndSubNet) {

@@ -94,9 +94,10 @@ void OnlyKnown(const toml::table& table, const std::array<std::string_view, N>& 
 }
 
 constexpr std::array<std::string_view, 3> kInputKeys{"address", "interface", "name"};
-constexpr std::array<std::string_view, 17> kOutputKeys{
-    "device",  "leds",  "protocol",  "universe", "channel", "offset", "strip", "order", "gamma",
-    "balance", "white", "budget_ma", "white_ma", "idle_ms", "spi_hz", "baud",  "format"};
+constexpr std::array<std::string_view, 19> kOutputKeys{
+    "device", "leds",  "protocol", "universe", "channel",   "offset",   "strip",
+    "order",  "gamma", "balance",  "white",    "budget_ma", "white_ma", "idle_ms",
+    "spi_hz", "baud",  "format",   "dither",   "refresh_hz"};
 constexpr std::array<std::string_view, 3> kProtocols{"ddp", "e131", "artnet"};
 // In the order of firmware::Strip.
 constexpr std::array<std::string_view, 7> kStrips{"ws2812",  "sk6812", "apa102", "ws2801",
@@ -169,14 +170,18 @@ OutputConfig ParseOutput(const toml::table& table) {
   firmware::Options& p = out.path;
   p.strip = static_cast<firmware::Strip>(Choice(table, "strip", 0, kStrips));
   p.strip_name = kStrips[static_cast<std::size_t>(p.strip)].data();
-  const bool apa102 = p.strip == firmware::Strip::kApa102;
   const bool rgbw = p.strip == firmware::Strip::kSk6812;
-  if (apa102 && (out.kind == DeviceKind::kSerial || out.kind == DeviceKind::kDdp)) {
-    Fail(*table.get("strip"),
-         "strip \"apa102\" is for spi: and file: devices; serial: and ddp: "
-         "send the colours, as ws2812 or sk6812");
+  if (p.strip != firmware::Strip::kWs2812 && !rgbw &&
+      (out.kind == DeviceKind::kSerial || out.kind == DeviceKind::kDdp)) {
+    Fail(*table.get("strip"), "strip \"" + std::string(p.strip_name) +
+                                  "\" is for spi: and file: devices; serial: and ddp: send the "
+                                  "colours, as ws2812 or sk6812");
   }
-  p.order = static_cast<ledcolor::ColorOrder>(Choice(table, "order", apa102 ? 5 : 2, kOrders));
+  // Each chip's usual order: BGR for APA102, RGB for WS2801, GRB for the rest (P9813's is fixed).
+  const std::size_t order = p.strip == firmware::Strip::kApa102   ? 5
+                            : p.strip == firmware::Strip::kWs2801 ? 0
+                                                                  : 2;
+  p.order = static_cast<ledcolor::ColorOrder>(Choice(table, "order", order, kOrders));
   p.white_position = ledcolor::WhitePosition::kLast;
   p.gamma = 1.0;
   if (const toml::node* node = table.get("gamma")) {
@@ -222,6 +227,22 @@ OutputConfig ParseOutput(const toml::table& table) {
   p.format = static_cast<ledcolor::AdalightFormat>(
       1 - Choice(table, "format", 0, std::array<std::string_view, 2>{"awa", "ada"}));
   p.max_leds = out.leds;
+  if (const toml::node* node = table.get("dither")) {
+    const auto dither = node->value_exact<bool>();
+    if (!dither) {
+      Fail(*node, "dither must be true or false");
+    }
+    out.dither = *dither;
+    const bool eight_bit_rgb =
+        p.strip != firmware::Strip::kSk6812 && p.strip != firmware::Strip::kWs2816;
+    if (out.dither && (!eight_bit_rgb || out.kind == DeviceKind::kSerial ||
+                       out.kind == DeviceKind::kDdp || p.gamma == 1.0)) {
+      Fail(*node,
+           "dither = true is for an 8-bit RGB strip (ws2812, apa102, ws2801, lpd8806, "
+           "p9813) on spi: or file:, with a gamma other than 1.0");
+    }
+  }
+  out.refresh_hz = static_cast<std::uint32_t>(Integer(table, "refresh_hz", 200, 1, 10'000));
   p.version = "";
 
   if (out.protocol != Protocol::kDdp) {
@@ -345,7 +366,8 @@ std::string Describe(const OutputConfig& o) {
   std::snprintf(text, sizeof text, "%s: %zu LEDs %s from %s, gamma %.2f, budget %u mA, idle %u ms",
                 o.device.c_str(), o.leds, p.strip_name, from.c_str(), p.gamma, p.budget_ma,
                 o.idle_ms);
-  return text;
+  return std::string(text) +
+         (o.dither ? ", dithered at up to " + std::to_string(o.refresh_hz) + " Hz" : "");
 }
 
 }  // namespace tool

@@ -33,6 +33,10 @@ struct OutputConfig {
   std::uint16_t channel = 1;
   std::uint32_t offset = 0;
   std::uint32_t idle_ms = 2500;
+  // Temporal dithering of an 8-bit RGB strip: gamma into 16 bits, and the frame sent again with
+  // the dither's next phase while no new frame comes, up to refresh_hz and the wire's own rate.
+  bool dither = false;
+  std::uint32_t refresh_hz = 200;
   // The path's options, as the firmware takes them: strip, order, gamma, white, balance, budget,
   // spi_hz, baud and format.
   firmware::Options path{};

@@ -21,9 +21,41 @@ bool InSpan(const OutputConfig& config, std::uint32_t universe) {
 
 GammaTables::GammaTables(const OutputConfig& output)
     : bytes(output.path.gamma != 1.0 ? ledcolor::MakeGammaTable(output.path.gamma) : std::nullopt),
-      words(output.path.strip == firmware::Strip::kWs2816
+      words(output.path.strip == firmware::Strip::kWs2816 || output.dither
                 ? ledcolor::MakeGammaTable16(output.path.gamma)
                 : std::nullopt) {}
+
+bool ShapeWide(const OutputConfig& output, const ledcolor::WordTable& gamma16,
+               std::span<std::uint8_t> colours, std::vector<ledcolor::Rgbw>& work,
+               std::vector<std::uint8_t>& path, std::vector<ledcolor::Rgb16>& row) {
+  // The WS2816 path in R G B order gives the 16-bit row, high bytes first.
+  firmware::Options options = output.path;
+  options.strip = firmware::Strip::kWs2816;
+  options.order = ledcolor::ColorOrder::kRgb;
+  const std::size_t n = output.leds;
+  work.resize(n);
+  path.resize(options.MaxOutBytes());
+  const firmware::Frame frame{n, false, std::nullopt};
+  if (firmware::RunPath(options, nullptr, frame, colours, work, path, &gamma16) != 6 * n) {
+    return false;
+  }
+  row.resize(n);
+  const auto word = [&](std::size_t at) {
+    return static_cast<std::uint16_t>(path[at] << 8 | path[at + 1]);
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    row[i] = {word(6 * i), word(6 * i + 2), word(6 * i + 4)};
+  }
+  return true;
+}
+
+std::chrono::microseconds RefreshPeriod(const OutputConfig& output) {
+  const firmware::Options& p = output.path;
+  const std::uint64_t hz = p.OneWire() ? 2'400'000 : p.spi_hz;
+  const std::uint64_t pause = p.OneWire() ? 300 : p.strip == firmware::Strip::kWs2801 ? 550 : 0;
+  const std::uint64_t wire = StripFrameBytes(output) * 8 * 1'000'000 / hz + pause;
+  return std::chrono::microseconds(std::max<std::uint64_t>(1'000'000 / output.refresh_hz, wire));
+}
 
 std::size_t StripFrameBytes(const OutputConfig& output) {
   const firmware::Options& p = output.path;
@@ -96,7 +128,13 @@ Output::Output(OutputConfig config, std::unique_ptr<Device> device)
       row_(config_.leds),
       assembler_(std::span<ledcolor::Rgb>(row_), LayoutOf(config_)),
       waiting_(3 * config_.leds),
-      last_frame_(Clock::now()) {}
+      last_frame_(Clock::now()),
+      plain_(config_) {
+  // The phases are shaped already: the device gets them through the path with nothing to do.
+  plain_.path.gamma = 1.0;
+  plain_.path.balance = {255, 255, 255, 255};
+  plain_.path.budget_ma = 0;
+}
 
 void Output::Show(std::span<const std::uint8_t> row) {
   if (has_waiting_) {
@@ -155,12 +193,35 @@ void Output::Take(const ledcolor::ArtNetPacket& packet, std::uint32_t source,
 }
 
 void Output::Send(std::span<std::uint8_t> colours, Clock::time_point now) {
+  if (config_.dither) {
+    // A new frame starts from the dither's first phase.
+    if (ShapeWide(config_, *gamma_.words, colours, work_, path_, wide_)) {
+      dither_.Reset();
+      SendPhase(now);
+    }
+    return;
+  }
   const std::span<const std::uint8_t> bytes =
       EncodeFor(config_, gamma_.bytes ? &*gamma_.bytes : nullptr,
                 gamma_.words ? &*gamma_.words : nullptr, colours, work_, path_, out_);
   if (!bytes.empty()) {
     device_->Send(bytes, now);
   }
+}
+
+void Output::SendPhase(Clock::time_point now) {
+  phase_.resize(wide_.size());
+  if (dither_.Next(wide_, phase_) != wide_.size()) {
+    return;
+  }
+  const std::span<std::uint8_t> bytes(reinterpret_cast<std::uint8_t*>(phase_.data()),
+                                      3 * phase_.size());
+  const std::span<const std::uint8_t> encoded =
+      EncodeFor(plain_, nullptr, nullptr, bytes, work_, path_, out_);
+  if (!encoded.empty()) {
+    device_->Send(encoded, now);
+  }
+  next_phase_ = now + RefreshPeriod(config_);
 }
 
 void Output::Serve(Clock::time_point now) {
@@ -177,6 +238,10 @@ void Output::Serve(Clock::time_point now) {
     Send(black, now);
     ++stats_.blanked;
     dark_ = true;
+    next_phase_ = Clock::time_point::max();  // nothing to dither in the dark
+  }
+  if (config_.dither && !has_waiting_ && now >= next_phase_ && !device_->Busy(now)) {
+    SendPhase(now);
   }
 }
 
@@ -187,6 +252,11 @@ Clock::time_point Output::NextServe() const {
   }
   if (config_.idle_ms != 0 && !dark_) {
     next = std::min(next, last_frame_ + std::chrono::milliseconds(config_.idle_ms));
+  }
+  if (config_.dither) {
+    next = std::min(next, std::max(next_phase_, device_->NextTick() == Clock::time_point::max()
+                                                    ? next_phase_
+                                                    : device_->NextTick()));
   }
   return next;
 }

@@ -39,7 +39,22 @@ std::span<const std::uint8_t> EncodeFor(const OutputConfig& output,
 // The bytes a strip device (spi:, file:) sends for each frame of the output.
 std::size_t StripFrameBytes(const OutputConfig& output);
 
-// The gamma tables of an output's path: 8 bits, and 16 bits for a WS2816 (also at gamma 1.0).
+// The frame shaped in 16 bits: gamma from `colours` (3 bytes an LED) straight into 16 bits, the
+// balance and budget there, in R G B order. What a dithered output shows over the dither's
+// period. False when the frame does not fit.
+bool ShapeWide(const OutputConfig& output, const ledcolor::WordTable& gamma16,
+               std::span<std::uint8_t> colours, std::vector<ledcolor::Rgbw>& work,
+               std::vector<std::uint8_t>& path, std::vector<ledcolor::Rgb16>& row);
+
+// The time a dithered output waits between refreshes: 1 / refresh_hz, or the strip's wire time
+// for a frame and its latch when that is longer.
+std::chrono::microseconds RefreshPeriod(const OutputConfig& output);
+
+// The bits of the temporal dither: 16 frames to a period.
+inline constexpr std::uint8_t kDitherBits = 4;
+
+// The gamma tables of an output's path: 8 bits, and 16 bits for a WS2816 or a dithered output
+// (also at gamma 1.0).
 struct GammaTables {
   std::optional<ledcolor::ByteTable> bytes;
   std::optional<ledcolor::WordTable> words;
@@ -70,6 +85,8 @@ class Output {
  private:
   void Show(std::span<const std::uint8_t> row);
   void Send(std::span<std::uint8_t> colours, Clock::time_point now);
+  // A dithered output: the 16-bit frame's next phase, shaped already, to the device.
+  void SendPhase(Clock::time_point now);
 
   OutputConfig config_;
   std::unique_ptr<Device> device_;
@@ -85,6 +102,13 @@ class Output {
   std::vector<std::uint8_t> out_;
   Clock::time_point last_frame_;
   bool dark_ = false;  // blanked, and no frame since
+  // Dithering: the frame in 16 bits, the dither, its phase in 8 bits, the output without shaping
+  // (the 16-bit path shaped the frame), and when the next phase is due.
+  std::vector<ledcolor::Rgb16> wide_;
+  ledcolor::TemporalDither dither_{kDitherBits};
+  std::vector<ledcolor::Rgb> phase_;
+  OutputConfig plain_;
+  Clock::time_point next_phase_ = Clock::time_point::max();
   OutputStats stats_;
 };
 
