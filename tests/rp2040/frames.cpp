@@ -4,9 +4,8 @@
 //   frame awa|awA|AWa|ada LEDS SEED  ->  wire HEX, then expect HEX
 //   request hello|goodbye            ->  wire HEX
 //   dark LEDS                        ->  expect HEX (the blank a goodbye shows)
-//   row LEDS                         ->  expect HEX (an RGB frame whose byte i is (7 i + 3) mod
-//   256,
-//                                        as net_sender sends it)
+//   row LEDS                         ->  expect HEX (an RGB frame as net_sender sends it: byte
+//                                        i is (7 i + 3) mod 256)
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
