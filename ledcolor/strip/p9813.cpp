@@ -12,19 +12,21 @@ std::size_t EncodeP9813Frame(std::span<const Rgb> leds, std::span<std::uint8_t> 
   if (size == 0 || out.size() < size || internal::Overlap(leds, out)) {
     return 0;
   }
+  const auto* in = reinterpret_cast<const std::uint8_t*>(leds.data());
   std::uint8_t* o = out.data();
   std::memset(o, 0, 4);  // the start frame
   o += 4;
-  for (const Rgb& led : leds) {
-    // The flag byte repeats each channel's top two bits, inverted, as a check the chip makes.
-    const unsigned flag = 0xC0U | ((~static_cast<unsigned>(led.b) >> 6 & 3U) << 4) |
-                          ((~static_cast<unsigned>(led.g) >> 6 & 3U) << 2) |
-                          (~static_cast<unsigned>(led.r) >> 6 & 3U);
-    o[0] = static_cast<std::uint8_t>(flag);
-    o[1] = led.b;
-    o[2] = led.g;
-    o[3] = led.r;
-    o += 4;
+  for (std::size_t i = 0; i < leds.size(); ++i, in += 3, o += 4) {
+    // Read before writing: the compiler cannot know that `out` and the row never overlap.
+    const unsigned r = in[0];
+    const unsigned g = in[1];
+    const unsigned b = in[2];
+    // The flag byte repeats each channel's top two bits, inverted, as a check the chip makes:
+    // 0xC0 | ~b[7:6] << 4 | ~g[7:6] << 2 | ~r[7:6], the three inverted by one XOR.
+    o[0] = static_cast<std::uint8_t>((0xC0U | (b >> 6) << 4 | (g >> 6) << 2 | r >> 6) ^ 0x3FU);
+    o[1] = static_cast<std::uint8_t>(b);
+    o[2] = static_cast<std::uint8_t>(g);
+    o[3] = static_cast<std::uint8_t>(r);
   }
   std::memset(o, 0, 8);  // the end frame latches the chain
   return size;
