@@ -37,7 +37,8 @@ std::uint32_t g_spi_pause_us = 0;  // clocked chips that latch on a pause (WS280
 std::size_t g_channels = 3;
 
 bool g_strip_started = false;
-bool g_drained = false;  // the last bits are out; the line is low since g_drained_us
+bool g_handed_over = false;  // the DMA has put the frame's last word into the FIFO
+bool g_drained = false;      // the last bits are out; the line is low since g_drained_us
 std::uint32_t g_drained_us = 0;
 
 void Unreset(std::uint32_t bits) {
@@ -206,7 +207,6 @@ void PumpSend() {
 void StartStrip(std::span<const std::uint8_t> bytes, std::span<std::uint32_t> words) {
   std::size_t count = 0;
   if (g_one_wire) {
-    Reg(rp2040::kPioFdebug) = rp2040::kPioTxStall0;  // cleared: set again once the FIFO runs dry
     for (std::size_t at = 0; at + g_channels <= bytes.size() && count < words.size();
          at += g_channels) {
       std::uint32_t word = 0;
@@ -221,6 +221,7 @@ void StartStrip(std::span<const std::uint8_t> bytes, std::span<std::uint32_t> wo
     }
   }
   g_strip_started = true;
+  g_handed_over = false;
   g_drained = false;
   Reg(rp2040::DmaReadAddr(kStripChannel)) = reinterpret_cast<std::uint32_t>(words.data());
   Reg(rp2040::DmaWriteAddr(kStripChannel)) = g_one_wire ? rp2040::kPioTxf0 : rp2040::kSpiDr;
@@ -237,11 +238,22 @@ bool StripIdle() {
   if ((Reg(rp2040::DmaCtrl(kStripChannel)) & rp2040::kDmaBusy) != 0) {
     return false;
   }
+  if (!g_handed_over) {
+    // The last word is in the FIFO, and up to nine LEDs (the joined FIFO's eight words and the
+    // shift register's) may still be going out. The stall flag is cleared only now: the state
+    // machine sets it at every pull that finds the FIFO empty, so cleared while it still waits
+    // before the frame's first word -- or sits idle after the last frame -- it reads as set at
+    // once, and the latch would be counted from here, short by those LEDs. Cleared now, it is set
+    // again only once the last bit is out (at once if it already is).
+    g_handed_over = true;
+    if (g_one_wire) {
+      Reg(rp2040::kPioFdebug) = rp2040::kPioTxStall0;
+    }
+  }
   if (!g_drained) {
-    const bool out =
-        g_one_wire ? (Reg(rp2040::kPioFdebug) & rp2040::kPioTxStall0) != 0
-                   : (Reg(rp2040::kSpiSr) & (rp2040::kSpiBusy | 1U)) == 1U;  // not
-                                                                             // busy, FIFO empty
+    // Out: the state machine stalled on an empty FIFO, or SPI0 not busy with its FIFO empty.
+    const bool out = g_one_wire ? (Reg(rp2040::kPioFdebug) & rp2040::kPioTxStall0) != 0
+                                : (Reg(rp2040::kSpiSr) & (rp2040::kSpiBusy | 1U)) == 1U;
     if (!out) {
       return false;
     }
