@@ -101,7 +101,8 @@ class Controller {
     Line line;
     line.Add("ledcolor-rp2040 ").Add(kO.version).Add(" ").Add(kO.strip_name).Add(" ");
     line.Add(kMaxLeds).Add(" shown ").Add(counters_.shown).Add(" replaced ");
-    line.Add(counters_.replaced).Add(" skipped ").Add(skipped).Add("\r\n");
+    line.Add(counters_.replaced).Add(" skipped ").Add(skipped);
+    line.Add(" oversized ").Add(counters_.oversized).Add("\r\n");
     (usb ? SendUsb : SendText)(line.text.data(), line.size);
   }
 

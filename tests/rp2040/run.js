@@ -62,9 +62,9 @@ function hello(pico, usb) {
   sendOn(pico, usb, ask(['request hello'])[0]);
   pico.settle(1e6);
   const line = Buffer.from(usb ? pico.usbIn : pico.tx).toString();
-  const words = line.match(/^ledcolor-rp2040 \S+ (\S+) (\d+) shown (\d+) replaced (\d+) skipped (\d+)\r\n$/);
+  const words = line.match(/^ledcolor-rp2040 \S+ (\S+) (\d+) shown (\d+) replaced (\d+) skipped (\d+) oversized (\d+)\r\n$/);
   check(words && words[1] === strip && words[2] === maxLeds && line.length <= 120, `hello answered '${line}'`);
-  return { shown: Number(words[3]), replaced: Number(words[4]) };
+  return { shown: Number(words[3]), replaced: Number(words[4]), oversized: Number(words[6]) };
 }
 
 // Back to back at the input's rate: every frame shown or replaced, no byte lost, the newest wins.
@@ -100,6 +100,11 @@ function noise(usb) {
   }
   const good = sent.filter((_, k) => k % 4 === 0 || k % 4 === 3);
   checkShown(pico, sent, 'noise');
+  // A whole, valid frame of one LED more than the firmware holds: dropped, and counted.
+  const before = shown(pico).length;
+  sendOn(pico, usb, frames(['awa'], 1, Number(maxLeds) + 1, 9)[0].wire);
+  pico.settle(1e6);
+  check(shown(pico).length === before && hello(pico, usb).oversized === 1, 'an oversized frame was not dropped and counted');
   check(shown(pico).every((frame) => good.some((f) => f.expect.equals(frame))), 'noise showed a damaged frame');
   sendOn(pico, usb, ask(['request goodbye'])[0]);
   pico.settle();
