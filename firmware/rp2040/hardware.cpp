@@ -34,6 +34,7 @@ std::uint32_t g_send_tail = 0;
 
 bool g_one_wire = true;
 std::uint32_t g_spi_pause_us = 0;  // clocked chips that latch on a pause (WS2801)
+std::uint32_t g_status_mask = 0;   // the status pin's bit, or 0
 std::size_t g_channels = 3;
 
 bool g_strip_started = false;
@@ -159,6 +160,11 @@ void StartHardware(const Options& options) {
     StartSpi(options.spi_hz);
   }
   StartUart(options.baud);
+  if (options.status_pin >= 0) {
+    g_status_mask = 1U << static_cast<std::uint32_t>(options.status_pin);
+    Reg(rp2040::GpioCtrl(static_cast<std::uint32_t>(options.status_pin))) = rp2040::kFunctionSio;
+    Reg(rp2040::kSioGpioOeSet) = g_status_mask;
+  }
   Reg(rp2040::kTimerInte) = 1;
   ArmTick();
   Reg(rp2040::kNvicIser) = (1U << rp2040::kIrqTimer0) | (1U << rp2040::kIrqDma0);
@@ -229,6 +235,12 @@ void StartStrip(std::span<const std::uint8_t> bytes, std::span<std::uint32_t> wo
   Reg(rp2040::DmaCtrlTrig(kStripChannel)) =
       rp2040::kDmaEnable | (2U << 2) | rp2040::kDmaIncrRead | rp2040::DmaChainTo(kStripChannel) |
       rp2040::DmaTreq(g_one_wire ? rp2040::kDreqPio0Tx0 : rp2040::kDreqSpi0Tx);
+}
+
+void ToggleStatus() {
+  if (g_status_mask != 0) {
+    Reg(rp2040::kSioGpioOutXor) = g_status_mask;
+  }
 }
 
 bool StripIdle() {

@@ -29,6 +29,10 @@ void PumpSend();
 // PIO FIFO and SPI's data register take whole: one-wire, an LED a word from the top; SPI, a byte a
 // word). `words` must stay untouched until StripIdle.
 void StartStrip(std::span<const std::uint8_t> bytes, std::span<std::uint32_t> words);
+
+// The sign of life: the status pin (the Pico's LED on GP25 by default) toggles with each frame
+// shown. Nothing when the build has none.
+void ToggleStatus();
 // Whether the strip has taken the last bytes and, for one-wire chips, held the line low for the
 // reset time since.
 bool StripIdle();

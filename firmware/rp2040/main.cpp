@@ -123,6 +123,7 @@ class Controller {
                                      g_out, kO.strip == Strip::kWs2816 ? &kGammaTable16 : nullptr);
     if (size != 0) {
       StartStrip(std::span(g_out).first(size), g_words);
+      ToggleStatus();
       ++counters_.shown;
       last_shown_leds_ = frame_.leds;
     }

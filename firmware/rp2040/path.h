@@ -35,6 +35,7 @@ struct Options {
   std::uint32_t idle_ms;  // 0: hold the last frame
   const char* strip_name;
   const char* version;
+  std::int32_t status_pin = -1;  // toggled with each frame shown; -1: none
 
   [[nodiscard]] constexpr std::size_t Channels() const { return strip == Strip::kSk6812 ? 4 : 3; }
   // Whether the strip takes a data line alone (PIO), or data and clock (SPI0).

@@ -64,7 +64,15 @@ constexpr std::uint32_t kTimerInte = kTimer + 0x38;
 // Pins: the function each takes, and its pad.
 constexpr std::uint32_t GpioCtrl(std::uint32_t pin) { return 0x40014000 + 0x04 + 8 * pin; }
 constexpr std::uint32_t GpioPad(std::uint32_t pin) { return 0x4001C000 + 0x04 + 4 * pin; }
-enum Function : std::uint32_t { kFunctionSpi = 1, kFunctionUart = 2, kFunctionPio0 = 6 };
+enum Function : std::uint32_t {
+  kFunctionSpi = 1,
+  kFunctionUart = 2,
+  kFunctionSio = 5,
+  kFunctionPio0 = 6
+};
+// The single-cycle IO block's pin outputs: output enable set, and the output level toggled.
+constexpr std::uint32_t kSioGpioOeSet = 0xD0000000 + 0x024;
+constexpr std::uint32_t kSioGpioOutXor = 0xD0000000 + 0x01C;
 constexpr std::uint32_t kPadInputEnable = 1U << 6;
 constexpr std::uint32_t kPadPullUp = 1U << 3;
 constexpr std::uint32_t kPadSchmitt = 1U << 1;

@@ -9,7 +9,7 @@ const kSysNs = 8;  // a cycle at 125 MHz
 const kUartRxDreq = 21;
 
 class Pico {
-  constructor(image, { baud, dataPin = 2 }) {
+  constructor(image, { baud, dataPin = 2, statusPin = 25 }) {
     const sim = new Simulator();
     this.clock = sim.clock;
     this.mcu = sim.rp2040;
@@ -39,6 +39,8 @@ class Pico {
     this.feeder = this.clock.createAlarm(() => this.feedNext());
     this.mcu.gpio[dataPin].addListener((state) =>
       this.edges.push([this.stepping ? this.smNs : this.clock.nanos, state === 1]));
+    this.statusToggles = 0;
+    this.mcu.gpio[statusPin].addListener(() => this.statusToggles++);
     const spi = this.mcu.spi[0];
     this.spiDone = this.clock.createAlarm(() => spi.completeTransmit(0));
     spi.onTransmit = (value) => {
