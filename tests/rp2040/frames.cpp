@@ -6,6 +6,7 @@
 //   dark LEDS                        ->  expect HEX (the blank a goodbye shows)
 //   row LEDS                         ->  expect HEX (an RGB frame as net_sender sends it: byte
 //                                        i is (7 i + 3) mod 256)
+//   color RRGGBB LEDS                ->  expect HEX (every LED that colour)
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
@@ -65,6 +66,18 @@ int main() {
       std::vector<std::uint8_t> colours(3 * leds);
       for (std::size_t i = 0; i < colours.size(); ++i) {
         colours[i] = static_cast<std::uint8_t>(7 * i + 3);
+      }
+      PrintHex("expect", Expect({leds, false, std::nullopt}, colours));
+    } else if (command == "color") {
+      std::string hex;
+      words >> hex >> leds;
+      ledcolor::Rgb colour{};
+      if (!ledcolor::ParseHexColor(hex, colour)) {
+        return 2;
+      }
+      std::vector<std::uint8_t> colours;
+      for (std::size_t i = 0; i < leds; ++i) {
+        colours.insert(colours.end(), {colour.r, colour.g, colour.b});
       }
       PrintHex("expect", Expect({leds, false, std::nullopt}, colours));
     } else if (command == "frame") {

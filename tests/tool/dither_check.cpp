@@ -110,6 +110,10 @@ int main(int argc, char** argv) {
     _exit(127);
   }
   usleep(300'000);
+  if (waitpid(child, nullptr, WNOHANG) == child) {
+    std::printf("dither: %s did not start\n", argv[1]);
+    return 1;
+  }
   bool ok = true;
   const auto fail = [&](const char* what) {
     std::printf("dither: %s\n", what);

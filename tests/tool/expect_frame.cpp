@@ -7,9 +7,12 @@
 //       levels:  channel c of universe FIRST + k holds (29 k + 7 c + 1) mod 256 (every channel);
 //       row:     a row of RGB LEDs, 170 a universe from channel 1, byte i (7 i + 3) mod 256; for
 //                DDP byte i of the stream, FIRST unused;
+//       color:   `ledcolor send --color FIRST` (FIRST is RRGGBB here): from universe 1 (E1.31) or
+//                port address 0 (Art-Net), 170 LEDs a universe from channel 1; DDP from byte 0;
 //       dark:    a dark row (a blank), which must be the last frame in FILE.
 // FILE holds frames of a strip device (spi: and file:, one after the other) or the stream a
 // serial device sent; the frame must be one of them. Exits 0 and says so, or 1.
+#include <array>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -23,9 +26,11 @@
 namespace {
 
 std::uint8_t InputByte(const tool::OutputConfig& o, const std::string& pattern, std::uint32_t first,
-                       std::size_t byte) {
+                       std::size_t byte, const ledcolor::Rgb& colour) {
+  const std::array<std::uint8_t, 3> rgb{colour.r, colour.g, colour.b};
   if (o.protocol == tool::Protocol::kDdp) {
-    return static_cast<std::uint8_t>(7 * (o.offset + byte) + 3);
+    return pattern == "color" ? rgb[(o.offset + byte) % 3]
+                              : static_cast<std::uint8_t>(7 * (o.offset + byte) + 3);
   }
   // Where the output's byte lies: universe and channel by the layout's rule.
   const std::size_t ch = tool::OutputConfig::InputChannels();
@@ -39,6 +44,9 @@ std::uint8_t InputByte(const tool::OutputConfig& o, const std::string& pattern, 
   }
   channel += byte % ch;
   const std::size_t k = universe - first;
+  if (pattern == "color") {
+    return rgb[(channel - 1) % 3];
+  }
   return pattern == "levels" ? static_cast<std::uint8_t>(29 * k + 7 * channel + 1)
                              : static_cast<std::uint8_t>(7 * (510 * k + channel - 1) + 3);
 }
@@ -58,7 +66,8 @@ std::vector<std::uint8_t> Expected(const tool::OutputConfig& o, std::vector<std:
 
 int main(int argc, char** argv) {
   if (argc != 6) {
-    std::fprintf(stderr, "usage: tool_expect_frame CONFIG INDEX levels|row|dark FIRST FILE\n");
+    std::fprintf(stderr,
+                 "usage: tool_expect_frame CONFIG INDEX levels|row|color|dark FIRST FILE\n");
     return 2;
   }
   auto loaded = tool::LoadConfig(argv[1]);
@@ -68,11 +77,14 @@ int main(int argc, char** argv) {
   }
   const tool::OutputConfig& o = std::get<tool::Config>(loaded).outputs.at(std::stoul(argv[2]));
   const std::string pattern = argv[3];
-  const auto first = static_cast<std::uint32_t>(std::stoul(argv[4]));
+  ledcolor::Rgb colour{};
+  const bool coloured = pattern == "color" && ledcolor::ParseHexColor(argv[4], colour);
+  const auto first = coloured ? (o.protocol == tool::Protocol::kE131 ? 1U : 0U)
+                              : static_cast<std::uint32_t>(std::stoul(argv[4]));
   const bool dark = pattern == "dark";
   std::vector<std::uint8_t> colours(3 * o.leds);
   for (std::size_t i = 0; i < colours.size() && !dark; ++i) {
-    colours[i] = InputByte(o, pattern, first, i);
+    colours[i] = InputByte(o, pattern, first, i, colour);
   }
   const std::vector<std::uint8_t> want = Expected(o, colours);
   std::ifstream in(argv[5], std::ios::binary);

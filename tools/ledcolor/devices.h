@@ -48,6 +48,9 @@ std::unique_ptr<Device> MakeDevice(const OutputConfig& output);
 // need), hello on connect, retried every second while it is away.
 std::unique_ptr<Device> MakeSerialDevice(const OutputConfig& output);
 
+// A serial port opened raw, 8N1 at `baud`, non-blocking; -1, with the reason, when it cannot be.
+int OpenSerialPort(const std::string& path, std::uint32_t baud, std::string& error);
+
 // Logs one line to stderr, for the journal.
 void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

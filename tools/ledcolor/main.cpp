@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
+#include "commands.h"
 #include "run.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +21,55 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0.1, 86400.0))
       ->option_text("SECONDS");
 
+  std::string status_target;
+  CLI::App* status = app.add_subcommand(
+      "status", "Ask a controller on a serial port who it is, and print its answer");
+  status->add_option("TARGET", status_target, "serial:PATH[@BAUD] (2000000 baud by default)")
+      ->required();
+
+  tool::SendOptions send_options;
+  CLI::App* send = app.add_subcommand("send", "Send test frames to a controller");
+  send->add_option("TARGET", send_options.target,
+                   "serial:PATH[@BAUD], ddp:HOST[:PORT], e131:HOST, e131:multicast or artnet:HOST")
+      ->required();
+  send->add_option("--format", send_options.format, "serial: awa (checked) or ada (classic)")
+      ->check(CLI::IsMember({"awa", "ada"}));
+  send->add_option("--universe", send_options.universe,
+                   "e131: the first universe (1); artnet: the first port address (0)")
+      ->check(CLI::Range(0, 63999));
+  send->add_option("--leds", send_options.leds, "LEDs a frame (60)")->check(CLI::Range(1, 65536));
+  send->add_option("--color", send_options.color, "every LED this colour, RRGGBB");
+  send->add_flag("--rainbow", send_options.rainbow, "a rainbow moving along the strip");
+  send->add_flag("--chase", send_options.chase, "one white LED moving along the strip");
+  send->add_flag("--ramp", send_options.ramp, "a slow fade at the dark end, to judge gamma");
+  send->add_option("--file", send_options.file, "raw RGB rows of --leds LEDs, one a frame");
+  send->add_option("--fps", send_options.fps, "frames a second (30)")
+      ->check(CLI::Range(0.1, 1000.0));
+  send->add_option("--seconds", send_options.seconds, "how long; one frame if not given")
+      ->check(CLI::Range(0.0, 86400.0));
+
+  tool::InspectOptions inspect_options;
+  CLI::App* inspect =
+      app.add_subcommand("inspect", "List what a controller would have received from a capture");
+  inspect
+      ->add_option("FILE", inspect_options.file,
+                   "a pcap or pcapng capture of UDP (tcpdump -w), or with --serial raw bytes")
+      ->required();
+  inspect->add_flag("--serial", inspect_options.serial, "FILE is a serial capture of raw bytes");
+  inspect->add_option("--format", inspect_options.format, "--serial: awa (checked) or ada")
+      ->check(CLI::IsMember({"awa", "ada"}));
+  inspect->add_option("--baud", inspect_options.baud, "--serial: the line's rate, for the times")
+      ->check(CLI::Range(50, 16'000'000));
+  inspect
+      ->add_option("--leds", inspect_options.leds,
+                   "also list the frames a FrameAssembler of this many LEDs would show")
+      ->check(CLI::Range(1, 65536));
+  inspect
+      ->add_option("--universe", inspect_options.universe,
+                   "its first universe (E1.31, 1 by default) or port address (Art-Net, 0)")
+      ->check(CLI::Range(0, 63999));
+  inspect->add_flag("--json", inspect_options.json, "one JSON object a line, the summary last");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -28,6 +78,15 @@ int main(int argc, char** argv) {
   }
   if (run->parsed()) {
     return tool::Run(config, check, stats);
+  }
+  if (status->parsed()) {
+    return tool::Status(status_target);
+  }
+  if (send->parsed()) {
+    return tool::Send(send_options);
+  }
+  if (inspect->parsed()) {
+    return tool::Inspect(inspect_options);
   }
   return 2;
 }

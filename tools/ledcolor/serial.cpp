@@ -20,6 +20,38 @@ extern "C" int ioctl(int fd, unsigned long request, ...) noexcept;
 
 namespace tool {
 
+int OpenSerialPort(const std::string& path, std::uint32_t baud, std::string& error) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return -1;
+  }
+  termios2 tio{};
+  if (ioctl(fd, TCGETS2, &tio) != 0) {
+    error = std::string("not a serial port: ") + std::strerror(errno);
+    close(fd);
+    return -1;
+  }
+  // Raw 8N1, no flow control, at exactly the rate asked for.
+  tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF | IXANY);
+  tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cflag &=
+      ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));
+  tio.c_cflag |= CS8 | CLOCAL | CREAD | BOTHER | (BOTHER << IBSHIFT);
+  tio.c_ispeed = baud;
+  tio.c_ospeed = baud;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  if (ioctl(fd, TCSETS2, &tio) != 0) {
+    error = "cannot set " + std::to_string(baud) + " baud: " + std::strerror(errno);
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 namespace {
 
 class SerialDevice final : public Device {
@@ -92,33 +124,10 @@ class SerialDevice final : public Device {
  private:
   void Connect(Clock::time_point now) {
     retry_ = now + std::chrono::seconds(1);
-    fd_ = open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    std::string error;
+    fd_ = OpenSerialPort(path_, baud_, error);
     if (fd_ < 0) {
-      Away(std::strerror(errno));
-      return;
-    }
-    termios2 tio{};
-    if (ioctl(fd_, TCGETS2, &tio) != 0) {
-      Away((std::string("not a serial port: ") + std::strerror(errno)).c_str());
-      Close();
-      return;
-    }
-    // Raw 8N1, no flow control, at exactly the rate asked for.
-    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                          ICRNL | IXON | IXOFF | IXANY);
-    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    tio.c_cflag &=
-        ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));
-    tio.c_cflag |= CS8 | CLOCAL | CREAD | BOTHER | (BOTHER << IBSHIFT);
-    tio.c_ispeed = baud_;
-    tio.c_ospeed = baud_;
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    if (ioctl(fd_, TCSETS2, &tio) != 0) {
-      Away((std::string("cannot set ") + std::to_string(baud_) + " baud: " + std::strerror(errno))
-               .c_str());
-      Close();
+      Away(error.c_str());
       return;
     }
     Log("%s: connected at %u baud", path_.c_str(), baud_);
