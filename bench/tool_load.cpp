@@ -42,6 +42,27 @@ constexpr int kUniversesEach = 16;
 constexpr std::size_t kLedsEach = 170 * kUniversesEach;
 constexpr std::size_t kFrameBytes = 9 * kLedsEach;  // the WS2812 waveform over SPI
 
+// `ledcolor run FILE` in a process of its own, its log discarded, given half a second to start.
+pid_t StartLedcolor(const char* ledcolor, const std::string& file) {
+  const pid_t child = fork();
+  if (child == 0) {
+    const int quiet = open("/dev/null", O_WRONLY);
+    dup2(quiet, 2);
+    execl(ledcolor, ledcolor, "run", file.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  return child;
+}
+
+sockaddr_in Loopback(std::uint16_t port) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+  return to;
+}
+
 // Reads one 3-byte frame from a FIFO; false after a second without.
 bool ReadFrame(int fd, std::array<std::uint8_t, 3>& frame) {
   std::size_t got = 0;
@@ -79,20 +100,9 @@ int DarkFade(const char* ledcolor) {
            << (o == 1 ? "dither = true\nrefresh_hz = 2000\n" : "");
   }
   config.close();
-  const pid_t child = fork();
-  if (child == 0) {
-    const std::string file = dir + "/fade.toml";
-    const int quiet = open("/dev/null", O_WRONLY);
-    dup2(quiet, 2);
-    execl(ledcolor, ledcolor, "run", file.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const pid_t child = StartLedcolor(ledcolor, dir + "/fade.toml");
   const int sock = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(4048);
-  inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+  const sockaddr_in to = Loopback(4048);
   constexpr int kSteps = 1000;
   constexpr double kTop = 0.02;
   std::array<std::set<double>, 2> shown;
@@ -168,21 +178,9 @@ int main(int argc, char** argv) {
            << "\ngamma = 2.2\nbudget_ma = 20000\nidle_ms = 0\n";
   }
   config.close();
-  const pid_t child = fork();
-  if (child == 0) {
-    const std::string file = dir + "/load.toml";
-    const int quiet = open("/dev/null", O_WRONLY);
-    dup2(quiet, 2);
-    execl(argv[1], argv[1], "run", file.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-
+  const pid_t child = StartLedcolor(argv[1], dir + "/load.toml");
   const int sock = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(5568);
-  inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+  const sockaddr_in to = Loopback(5568);
   std::array<std::uint8_t, 638> datagram{};
   std::array<std::uint8_t, 512> levels{};
   std::vector<std::uint8_t> sink(kFrameBytes);

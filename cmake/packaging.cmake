@@ -43,6 +43,8 @@ set(CPACK_DEBIAN_TOOL_PACKAGE_NAME ledcolor)
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION net)
 # Set by hand, not by dpkg-shlibdeps, so that the cross-built arm64 package gets them too.
 set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 12)")
+# `ledcolor inspect` loads libpcap when it reads a capture.
+set(CPACK_DEBIAN_TOOL_PACKAGE_RECOMMENDS "libpcap0.8")
 set(CPACK_DEBIAN_TOOL_DESCRIPTION
     "LED strips driven from the network: a DDP, E1.31 and Art-Net controller
 ledcolor receives DDP, E1.31 (sACN, unicast and multicast) and Art-Net from

@@ -40,6 +40,12 @@ std::array<std::uint32_t, !kO.OneWire()                ? kO.MaxOutBytes()
                           : kO.strip == Strip::kWs2816 ? 2 * kMaxLeds
                                                        : kMaxLeds>
     g_words;
+// SRAM is 256 KiB and holds the code too: what the frames need must leave room for the rest (the
+// code, the UART ring, USB), or the build stops here with a word on it rather than in the linker.
+static_assert(sizeof g_storage + sizeof g_waiting + sizeof g_work + sizeof g_out + sizeof g_words <=
+                  200 * 1024,
+              "LEDCOLOR_FW_MAX_LEDS: the frame buffers of this strip type do not fit in the "
+              "RP2040's SRAM; build with fewer LEDs");
 
 struct Counters {
   std::uint32_t shown = 0;

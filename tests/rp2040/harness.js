@@ -40,7 +40,7 @@ class Pico {
     this.mcu.gpio[dataPin].addListener((state) =>
       this.edges.push([this.stepping ? this.smNs : this.clock.nanos, state === 1]));
     this.statusToggles = 0;
-    this.mcu.gpio[statusPin].addListener(() => this.statusToggles++);
+    if (statusPin >= 0) this.mcu.gpio[statusPin].addListener(() => this.statusToggles++);
     const spi = this.mcu.spi[0];
     this.spiDone = this.clock.createAlarm(() => spi.completeTransmit(0));
     spi.onTransmit = (value) => {
