@@ -97,7 +97,12 @@ class SpiDevice final : public Device {
     return true;
   }
   bool Busy(Clock::time_point now) override { return now < ready_; }
-  Clock::time_point NextTick() const override { return ready_; }
+  // Only a latch still running is worth waking for: a time past would wake the loop at once, and
+  // again, and again.
+  Clock::time_point NextTick() const override {
+    return latching_ ? ready_ : Clock::time_point::max();
+  }
+  void Tick(Clock::time_point now) override { latching_ = latching_ && now < ready_; }
   void Send(std::span<const std::uint8_t> bytes, Clock::time_point now) override {
     spi_ioc_transfer transfer{};
     transfer.tx_buf = reinterpret_cast<std::uintptr_t>(bytes.data());
@@ -109,6 +114,7 @@ class SpiDevice final : public Device {
       Log("%s: the transfer failed: %s", path_.c_str(), std::strerror(errno));
     }
     ready_ = Clock::now() + std::chrono::microseconds(pause_);
+    latching_ = pause_ != 0;
     (void)now;
   }
 
@@ -117,6 +123,7 @@ class SpiDevice final : public Device {
   std::uint32_t hz_;
   std::size_t frame_bytes_;
   std::uint32_t pause_;
+  bool latching_ = false;
   int fd_ = -1;
   bool failed_ = false;
   Clock::time_point ready_{};
