@@ -353,8 +353,8 @@ int InspectPcap(const InspectOptions& o) {
         r.note = "ArtSync";
       }
       if (assemblers[2]) {
-        const std::uint32_t from =
-            static_cast<std::uint32_t>(ip[12]) << 24 | ip[13] << 16 | ip[14] << 8 | ip[15];
+        const std::uint32_t from = std::uint32_t{ip[12]} << 24 | std::uint32_t{ip[13]} << 16 |
+                                   std::uint32_t{ip[14]} << 8 | std::uint32_t{ip[15]};
         assemblers[2]->Take(*packet, from, now_ms, drive);
       }
     }
