@@ -34,16 +34,9 @@ std::uint8_t InputByte(const tool::OutputConfig& o, const std::string& pattern, 
   }
   // Where the output's byte lies: universe and channel by the layout's rule.
   const std::size_t ch = tool::OutputConfig::InputChannels();
-  const std::size_t led = byte / ch;
-  const std::size_t first_leds = (513 - o.channel) / ch;
-  std::size_t universe = o.universe;
-  std::size_t channel = o.channel + led * ch;
-  if (led >= first_leds) {
-    universe += 1 + (led - first_leds) / (512 / ch);
-    channel = 1 + ((led - first_leds) % (512 / ch)) * ch;
-  }
-  channel += byte % ch;
-  const std::size_t k = universe - first;
+  const tool::UniverseChannel at = tool::ChannelOf(o, byte / ch);
+  const std::size_t channel = at.channel + byte % ch;
+  const std::size_t k = at.universe - first;
   if (pattern == "color") {
     return rgb[(channel - 1) % 3];
   }

@@ -126,13 +126,8 @@ void ParseDevice(const toml::node& node, OutputConfig& out) {
     out.kind = DeviceKind::kDdp;
     const std::size_t port_at = rest.rfind(':');
     if (port_at != std::string_view::npos) {
-      const std::string_view digits = rest.substr(port_at + 1);
-      unsigned port = 0;
-      for (const char c : digits) {
-        port = c >= '0' && c <= '9' && port < 65536 ? port * 10 + static_cast<unsigned>(c - '0')
-                                                    : 65536;
-      }
-      if (digits.empty() || port == 0 || port > 65535) {
+      std::uint64_t port = 0;
+      if (!ParseDecimal(rest.substr(port_at + 1), 65535, port)) {
         Fail(node, "device \"" + *value + "\" has no port 1 to 65535 after the host" +
                        std::string(kAllowed));
       }
@@ -263,20 +258,35 @@ OutputConfig ParseOutput(const toml::table& table) {
 
 // Where an output's LEDs lie on the wire, as [first, last] in universe * 512 + channel - 1.
 std::pair<std::uint64_t, std::uint64_t> ChannelRange(const OutputConfig& o) {
-  const std::size_t ch = OutputConfig::InputChannels();
-  const std::size_t first_leds = (513 - o.channel) / ch;
-  const std::size_t per = 512 / ch;
-  const std::size_t last_led = o.leds - 1;
-  std::uint64_t universe = o.universe;
-  std::uint64_t channel = o.channel + last_led * ch;  // 1-based, of the last LED's first byte
-  if (last_led >= first_leds) {
-    universe += 1 + (last_led - first_leds) / per;
-    channel = 1 + ((last_led - first_leds) % per) * ch;
-  }
-  return {std::uint64_t{o.universe} * 512 + o.channel - 1, universe * 512 + channel - 1 + ch - 1};
+  const UniverseChannel last = ChannelOf(o, o.leds - 1);
+  return {
+      std::uint64_t{o.universe} * 512 + o.channel - 1,
+      std::uint64_t{last.universe} * 512 + last.channel - 1 + OutputConfig::InputChannels() - 1};
 }
 
 }  // namespace
+
+UniverseChannel ChannelOf(const OutputConfig& output, std::size_t led) {
+  const std::size_t ch = OutputConfig::InputChannels();
+  const std::size_t first_leds = (513 - output.channel) / ch;
+  if (led < first_leds) {
+    return {output.universe, static_cast<std::uint32_t>(output.channel + led * ch)};
+  }
+  const std::size_t per = 512 / ch;
+  return {static_cast<std::uint32_t>(output.universe + 1 + (led - first_leds) / per),
+          static_cast<std::uint32_t>(1 + ((led - first_leds) % per) * ch)};
+}
+
+bool ParseDecimal(std::string_view digits, std::uint64_t high, std::uint64_t& value) {
+  value = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9' || value > high) {
+      return false;
+    }
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return !digits.empty() && value >= 1 && value <= high;
+}
 
 const char* ProtocolName(Protocol protocol) {
   switch (protocol) {

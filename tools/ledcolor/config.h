@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -61,6 +62,18 @@ struct UniverseSpan {
   std::uint32_t count;
 };
 UniverseSpan SpanOf(const OutputConfig& output);
+
+// Where LED `led` of an E1.31 or Art-Net output starts: its universe (or port address) and the
+// 1-based channel of its first byte, by the FrameAssembler's layout -- whole LEDs from `channel`
+// of the first universe, then 170 a universe from channel 1.
+struct UniverseChannel {
+  std::uint32_t universe;
+  std::uint32_t channel;
+};
+UniverseChannel ChannelOf(const OutputConfig& output, std::size_t led);
+
+// A decimal number from 1 to `high`, all of `digits`; false for anything else.
+bool ParseDecimal(std::string_view digits, std::uint64_t high, std::uint64_t& value);
 
 // One line describing the output, as `run --check` prints it.
 std::string Describe(const OutputConfig& output);

@@ -253,10 +253,11 @@ Clock::time_point Output::NextServe() const {
   if (config_.idle_ms != 0 && !dark_) {
     next = std::min(next, last_frame_ + std::chrono::milliseconds(config_.idle_ms));
   }
-  if (config_.dither) {
-    next = std::min(next, std::max(next_phase_, device_->NextTick() == Clock::time_point::max()
-                                                    ? next_phase_
-                                                    : device_->NextTick()));
+  if (config_.dither && next_phase_ != Clock::time_point::max()) {
+    // The next phase, or later while the device is still latching the last one.
+    const Clock::time_point device = device_->NextTick();
+    next = std::min(
+        next, device == Clock::time_point::max() ? next_phase_ : std::max(next_phase_, device));
   }
   return next;
 }
