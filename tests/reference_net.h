@@ -287,6 +287,9 @@ class ModelAssembler {
     if (p.preview || u < 0 || u >= static_cast<long>(universes_)) {
       return {true, false};
     }
+    if (Crowded(e131_, id, now, 2500)) {
+      return {true, false};
+    }
     State& s = e131_[id][u];
     if (p.terminated) {
       s.heard = false;
@@ -345,6 +348,9 @@ class ModelAssembler {
     if (u < 0 || u >= static_cast<long>(universes_)) {
       return {true, false};
     }
+    if (Crowded(artnet_, source, now, 10000)) {
+      return {true, false};
+    }
     State& s = artnet_[source][u];
     const bool held_by_other = holder_artnet_.count(u) != 0 && holder_artnet_[u] != source &&
                                Live(artnet_[holder_artnet_[u]][u], now, 10000);
@@ -379,6 +385,21 @@ class ModelAssembler {
 
   static bool Live(const State& s, std::uint32_t now, std::uint32_t window) {
     return s.heard && now - s.heard_at < window;
+  }
+  // A sender not heard of late is ignored while kMaxSources others are.
+  template <typename Key>
+  static bool Crowded(const std::map<Key, std::map<long, State>>& senders, const Key& key,
+                      std::uint32_t now, std::uint32_t window) {
+    const auto heard = [&](const auto& sender) {
+      return std::any_of(sender.second.begin(), sender.second.end(),
+                         [&](const auto& stream) { return Live(stream.second, now, window); });
+    };
+    const auto self = senders.find(key);
+    if (self != senders.end() && heard(*self)) {
+      return false;
+    }
+    const auto others = std::count_if(senders.begin(), senders.end(), heard);
+    return static_cast<std::size_t>(others) >= ledcolor::FrameAssembler::kMaxSources;
   }
   // A stream lost (or ended) since its last packet starts afresh.
   static bool Late(const State& s, std::uint8_t sequence, std::uint32_t now, std::uint32_t window) {
