@@ -105,6 +105,36 @@ void StartOneWire(std::uint32_t pin, std::uint32_t channels) {
   Reg(rp2040::kPioCtrl) = 1;  // state machine 0 on
 }
 
+// Up to eight one-wire outputs in lock step on one state machine, on consecutive pins from `pin`:
+// the timing above, with a byte a bit period (bit k for output k, StartStripWords' words). Each
+// bit: `out x, 8` with the lines low (where the state machine waits for data, so a frame's end
+// leaves them low), all high for 8 cycles, the bits for 12 (a 1 stays high), all low for 10.
+void StartParallelWire(std::uint32_t pin, std::uint32_t outputs) {
+  constexpr std::array<std::uint16_t, 4> kProgram{
+      0x6028,  // 0: out x, 8
+      0xA70B,  // 1: mov pins, !null  [7]
+      0xAB01,  // 2: mov pins, x      [11]
+      0xA903,  // 3: mov pins, null   [9]
+  };
+  for (std::uint32_t i = 0; i < kProgram.size(); ++i) {
+    Reg(rp2040::PioInstrMem(i)) = kProgram[i];
+  }
+  Reg(rp2040::kPioSm0Clkdiv) = 5U << 16;
+  Reg(rp2040::kPioSm0Execctrl) = 3U << 12;  // wrap from 3 to 0
+  // The outputs are the OUT pins; autopull 32 bits, four bit periods a word from the top.
+  Reg(rp2040::kPioSm0Pinctrl) = (outputs << 20) | pin;
+  Reg(rp2040::kPioSm0Shiftctrl) = 1U << 30;  // autopull off while the pins are made outputs
+  Reg(rp2040::kPioSm0Instr) = 0xA0EB;        // mov osr, !null
+  Reg(rp2040::kPioSm0Instr) = 0x6088;        // out pindirs, 8
+  Reg(rp2040::kPioSm0Instr) = 0xA003;        // mov pins, null
+  Reg(rp2040::kPioSm0Instr) = 0x6060;        // out null, 32: the first bit out is the frame's
+  Reg(rp2040::kPioSm0Shiftctrl) = (1U << 30) | (1U << 17);
+  for (std::uint32_t k = 0; k < outputs; ++k) {
+    Reg(rp2040::GpioCtrl(pin + k)) = rp2040::kFunctionPio0;
+  }
+  Reg(rp2040::kPioCtrl) = 1;
+}
+
 // APA102 on SPI0: SCK GP18, MOSI GP19, mode 0, 8-bit frames, at the fastest rate at or below
 // `hz`: clk_peri / (prescale * (1 + scr)), prescale even 2..254, scr 0..255.
 void StartSpi(std::uint32_t hz) {
@@ -153,7 +183,9 @@ void StartHardware(const Options& options) {
           rp2040::kResetTimer | rp2040::kResetDma | rp2040::kResetPio0 | rp2040::kResetSpi0);
   g_one_wire = options.OneWire();
   g_spi_pause_us = options.strip == Strip::kWs2801 ? kWs2801PauseUs : 0;
-  if (g_one_wire) {
+  if (g_one_wire && options.outputs > 1) {
+    StartParallelWire(options.data_pin, options.outputs);
+  } else if (g_one_wire) {
     StartOneWire(options.data_pin, static_cast<std::uint32_t>(options.Channels()));
     g_channels = options.Channels();
   } else {
@@ -226,12 +258,16 @@ void StartStrip(std::span<const std::uint8_t> bytes, std::span<std::uint32_t> wo
       words[count] = bytes[count];
     }
   }
+  StartStripWords(words.first(count));
+}
+
+void StartStripWords(std::span<const std::uint32_t> words) {
   g_strip_started = true;
   g_handed_over = false;
   g_drained = false;
   Reg(rp2040::DmaReadAddr(kStripChannel)) = reinterpret_cast<std::uint32_t>(words.data());
   Reg(rp2040::DmaWriteAddr(kStripChannel)) = g_one_wire ? rp2040::kPioTxf0 : rp2040::kSpiDr;
-  Reg(rp2040::DmaTransCount(kStripChannel)) = static_cast<std::uint32_t>(count);
+  Reg(rp2040::DmaTransCount(kStripChannel)) = static_cast<std::uint32_t>(words.size());
   Reg(rp2040::DmaCtrlTrig(kStripChannel)) =
       rp2040::kDmaEnable | (2U << 2) | rp2040::kDmaIncrRead | rp2040::DmaChainTo(kStripChannel) |
       rp2040::DmaTreq(g_one_wire ? rp2040::kDreqPio0Tx0 : rp2040::kDreqSpi0Tx);

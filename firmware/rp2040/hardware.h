@@ -29,6 +29,9 @@ void PumpSend();
 // PIO FIFO and SPI's data register take whole: one-wire, an LED a word from the top; SPI, a byte a
 // word). `words` must stay untouched until StripIdle.
 void StartStrip(std::span<const std::uint8_t> bytes, std::span<std::uint32_t> words);
+// Starts the strip on words already laid out (parallel outputs: LayOutParallel's), read by the DMA
+// as the strip takes them: words not yet read may still be written, ahead of it.
+void StartStripWords(std::span<const std::uint32_t> words);
 
 // The sign of life: the status pin (the Pico's LED on GP25 by default) toggles with each frame
 // shown. Nothing when the build has none.

@@ -35,8 +35,10 @@ std::array<ledcolor::Rgbw, kMaxLeds> g_work;
 // Aligned: a 16-bit strip's row is made in it.
 alignas(4) std::array<std::uint8_t, kO.MaxOutBytes()> g_out;
 // A word for each SPI byte; for one-wire strips a word for each 3 or 4 bytes (a WS2816's 6 bytes
-// an LED go as two 24-bit words).
+// an LED go as two 24-bit words); for parallel outputs two words for each byte of an LED slot.
+constexpr bool kParallel = kO.outputs > 1;
 std::array<std::uint32_t, !kO.OneWire()                ? kO.MaxOutBytes()
+                          : kParallel                  ? 2 * kO.LedBytes() * kO.MaxSlots()
                           : kO.strip == Strip::kWs2816 ? 2 * kMaxLeds
                                                        : kMaxLeds>
     g_words;
@@ -128,7 +130,7 @@ class Controller {
     const std::size_t size = RunPath(kO, kGamma ? &kGammaTable : nullptr, frame_, g_waiting, g_work,
                                      g_out, kO.strip == Strip::kWs2816 ? &kGammaTable16 : nullptr);
     if (size != 0) {
-      StartStrip(std::span(g_out).first(size), g_words);
+      Start(std::span(g_out).first(size));
       ToggleStatus();
       ++counters_.shown;
       last_shown_leds_ = frame_.leds;
@@ -136,6 +138,22 @@ class Controller {
   }
 
  private:
+  static void Start(std::span<const std::uint8_t> bytes) {
+    if constexpr (kParallel) {
+      // The first slots laid out, the DMA started on them, and the rest laid out while the first
+      // go out: the core lays out a slot in a small part of the 30 us the wire takes for it.
+      const Segments split = SplitFrame(kO, bytes.size() / kO.LedBytes());
+      const std::span<std::uint32_t> words =
+          std::span(g_words).first(2 * kO.LedBytes() * split.slots);
+      constexpr std::size_t kAhead = 4;
+      LayOutParallel(kO, split, bytes, 0, kAhead, words);
+      StartStripWords(words);
+      LayOutParallel(kO, split, bytes, kAhead, split.slots, words);
+    } else {
+      StartStrip(bytes, g_words);
+    }
+  }
+
   void Wait(const firmware::Frame& frame) {
     if (waiting_) {
       ++counters_.replaced;

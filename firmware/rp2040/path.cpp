@@ -116,4 +116,57 @@ std::size_t RunPath(const Options& options, const ledcolor::ByteTable* gamma, co
   return ledcolor::EncodeWs2812Bytes(row, options.order, options.white_position, out);
 }
 
+Segments SplitFrame(const Options& options, std::size_t leds) {
+  Segments split;
+  const std::size_t outputs = options.outputs >= 1 && options.outputs <= 8 ? options.outputs : 1;
+  std::size_t at = 0;
+  for (std::size_t k = 0; k < outputs; ++k) {
+    const std::size_t fixed = options.segments[k];
+    const std::size_t want =
+        options.segments[0] != 0 ? fixed : leds / outputs + (k < leds % outputs);
+    split.first[k] = at;
+    split.count[k] = std::min(want, leds - at);
+    split.slots = std::max(split.slots, want);
+    at += split.count[k];
+  }
+  return split;
+}
+
+void LayOutParallel(const Options& options, const Segments& segments,
+                    std::span<const std::uint8_t> bytes, std::size_t from, std::size_t to,
+                    std::span<std::uint32_t> words) {
+  const std::size_t per = options.LedBytes();
+  to = std::min({to, segments.slots, words.size() / (2 * per)});
+  for (std::size_t slot = from; slot < to; ++slot) {
+    // Each output's LED in this slot, or none (dark) past its segment.
+    std::array<const std::uint8_t*, 8> led{};
+    for (std::size_t k = 0; k < led.size(); ++k) {
+      const std::size_t at = (segments.first[k] + slot) * per;
+      led[k] = slot < segments.count[k] && at + per <= bytes.size() ? bytes.data() + at : nullptr;
+    }
+    std::uint32_t* out = words.data() + 2 * per * slot;
+    for (std::size_t j = 0; j < per; ++j) {
+      const auto byte = [&](std::size_t k) -> std::uint32_t {
+        return led[k] != nullptr ? led[k][j] : 0;
+      };
+      // The 8 x 8 bit matrix of the outputs' bytes (output 7 the top row, each row's high bit
+      // first), transposed: its rows become the bit periods, high bit first, output k at bit k.
+      std::uint32_t x = byte(7) << 24 | byte(6) << 16 | byte(5) << 8 | byte(4);
+      std::uint32_t y = byte(3) << 24 | byte(2) << 16 | byte(1) << 8 | byte(0);
+      std::uint32_t t = (x ^ (x >> 7)) & 0x00AA00AAU;
+      x = x ^ t ^ (t << 7);
+      t = (y ^ (y >> 7)) & 0x00AA00AAU;
+      y = y ^ t ^ (t << 7);
+      t = (x ^ (x >> 14)) & 0x0000CCCCU;
+      x = x ^ t ^ (t << 14);
+      t = (y ^ (y >> 14)) & 0x0000CCCCU;
+      y = y ^ t ^ (t << 14);
+      t = (x & 0xF0F0F0F0U) | ((y >> 4) & 0x0F0F0F0FU);
+      y = ((x << 4) & 0xF0F0F0F0U) | (y & 0x0F0F0F0FU);
+      *out++ = t;
+      *out++ = y;
+    }
+  }
+}
+
 }  // namespace firmware

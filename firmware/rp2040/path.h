@@ -3,6 +3,7 @@
 // for the bytes each frame must become.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -36,11 +37,27 @@ struct Options {
   const char* strip_name;
   const char* version;
   std::int32_t status_pin = -1;  // toggled with each frame shown; -1: none
+  // One-wire strips: outputs on consecutive pins from data_pin, driven in lock step, and the LED
+  // count of each one's segment of the frame (all 0: the frame split into equal parts).
+  std::uint32_t outputs = 1;
+  std::array<std::uint16_t, 8> segments{};
 
   [[nodiscard]] constexpr std::size_t Channels() const { return strip == Strip::kSk6812 ? 4 : 3; }
   // Whether the strip takes a data line alone (PIO), or data and clock (SPI0).
   [[nodiscard]] constexpr bool OneWire() const {
     return strip == Strip::kWs2812 || strip == Strip::kSk6812 || strip == Strip::kWs2816;
+  }
+  // The bytes an LED takes on a one-wire strip.
+  [[nodiscard]] constexpr std::size_t LedBytes() const {
+    return strip == Strip::kWs2816 ? 6 : Channels();
+  }
+  // The most LED slots an output carries: the longest segment.
+  [[nodiscard]] constexpr std::size_t MaxSlots() const {
+    std::size_t longest = 0;
+    for (const std::uint16_t count : segments) {
+      longest = count > longest ? count : longest;
+    }
+    return longest != 0 ? longest : (max_leds + outputs - 1) / outputs;
   }
   // The most bytes the strip's chips take for max_leds.
   [[nodiscard]] constexpr std::size_t MaxOutBytes() const {
@@ -75,5 +92,24 @@ struct Frame {
 std::size_t RunPath(const Options& options, const ledcolor::ByteTable* gamma, const Frame& frame,
                     std::span<std::uint8_t> colours, std::span<ledcolor::Rgbw> work,
                     std::span<std::uint8_t> out, const ledcolor::WordTable* gamma16 = nullptr);
+
+// Where a frame's LEDs go on parallel outputs: output k shows `count[k]` LEDs from `first[k]`,
+// then dark slots up to `slots`, the LED slots every output carries.
+struct Segments {
+  std::array<std::size_t, 8> first{};
+  std::array<std::size_t, 8> count{};
+  std::size_t slots = 0;
+};
+// The frame's LEDs in order, one segment an output: the configured counts (the longest gives the
+// slots; LEDs past the last segment are not shown), or equal parts with the first outputs taking
+// one more when the split does not come out even.
+Segments SplitFrame(const Options& options, std::size_t leds);
+
+// The parallel outputs' bits for slots [from, to): `bytes` is the path's output (LedBytes() an
+// LED), laid out for one PIO state machine that drives all the outputs: a byte a bit period, bit
+// k for output k, four bit periods a word from the top; an LED slot takes 2 * LedBytes() words.
+void LayOutParallel(const Options& options, const Segments& segments,
+                    std::span<const std::uint8_t> bytes, std::size_t from, std::size_t to,
+                    std::span<std::uint32_t> words);
 
 }  // namespace firmware

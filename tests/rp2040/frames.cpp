@@ -7,6 +7,11 @@
 //   row LEDS                         ->  expect HEX (an RGB frame as net_sender sends it: byte
 //                                        i is (7 i + 3) mod 256)
 //   color RRGGBB LEDS                ->  expect HEX (every LED that colour)
+//   outputs                          ->  outputs N PIN SUM (the outputs, the first one's pin,
+//                                        the segments' sum, 0 for equal parts)
+//   split LEDS                       ->  split FIRST COUNT ... SLOTS (each output's segment)
+// With parallel outputs an expectation is each output's bytes in turn, dark slots included.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
@@ -39,7 +44,19 @@ std::vector<std::uint8_t> Expect(const firmware::Frame& frame, std::vector<std::
   colours.resize(4 * o.max_leds);
   out.resize(firmware::RunPath(o, o.gamma != 1.0 ? &*gamma : nullptr, frame, colours, work, out,
                                &*gamma16));
-  return out;
+  if (o.outputs == 1 || out.empty()) {
+    return out;
+  }
+  // Parallel outputs: each one's segment of the path's output, dark slots after it.
+  const std::size_t per = o.LedBytes();
+  const firmware::Segments split = firmware::SplitFrame(o, frame.leds);
+  std::vector<std::uint8_t> outputs(o.outputs * split.slots * per);
+  for (std::size_t k = 0; k < o.outputs; ++k) {
+    std::copy_n(out.begin() + static_cast<std::ptrdiff_t>(split.first[k] * per),
+                split.count[k] * per,
+                outputs.begin() + static_cast<std::ptrdiff_t>(k * split.slots * per));
+  }
+  return outputs;
 }
 
 }  // namespace
@@ -52,7 +69,23 @@ int main() {
     std::size_t leds = 0;
     std::uint32_t seed = 0;
     words >> command;
-    if (command == "request") {
+    const firmware::Options& o = firmware::kOptions;
+    if (command == "outputs") {
+      std::size_t sum = 0;
+      for (const std::uint16_t count : o.segments) {
+        sum += count;
+      }
+      std::printf("outputs %u %u %zu\n", static_cast<unsigned>(o.outputs),
+                  static_cast<unsigned>(o.data_pin), sum);
+    } else if (command == "split") {
+      words >> leds;
+      const firmware::Segments split = firmware::SplitFrame(o, leds);
+      std::string answer = "split";
+      for (std::size_t k = 0; k < o.outputs; ++k) {
+        answer += ' ' + std::to_string(split.first[k]) + ' ' + std::to_string(split.count[k]);
+      }
+      std::printf("%s %zu\n", answer.c_str(), split.slots);
+    } else if (command == "request") {
       words >> kind;
       std::vector<std::uint8_t> wire(6);
       wire.resize(ledcolor::EncodeHostRequest(

@@ -9,7 +9,7 @@ const kSysNs = 8;  // a cycle at 125 MHz
 const kUartRxDreq = 21;
 
 class Pico {
-  constructor(image, { baud, dataPin = 2, statusPin = 25 }) {
+  constructor(image, { baud, dataPin = 2, outputs = 1, statusPin = 25 }) {
     const sim = new Simulator();
     this.clock = sim.clock;
     this.mcu = sim.rp2040;
@@ -37,8 +37,14 @@ class Pico {
       return value;
     };
     this.feeder = this.clock.createAlarm(() => this.feedNext());
-    this.mcu.gpio[dataPin].addListener((state) =>
-      this.edges.push([this.stepping ? this.smNs : this.clock.nanos, state === 1]));
+    // Each output's pin: its edges, at the state machine's time when it made them.
+    this.pinEdges = Array.from({ length: outputs }, (_, k) => {
+      const edges = [];
+      this.mcu.gpio[dataPin + k].addListener((state) =>
+        edges.push([this.stepping ? this.smNs : this.clock.nanos, state === 1]));
+      return edges;
+    });
+    this.edges = this.pinEdges[0];
     this.statusToggles = 0;
     if (statusPin >= 0) this.mcu.gpio[statusPin].addListener(() => this.statusToggles++);
     const spi = this.mcu.spi[0];
@@ -165,28 +171,45 @@ function decodeWs2812(edges) {
   let bits = [];
   let lastRise = null;
   let frameEnd = null;
+  let start = null;
   for (let i = 0; i + 1 < edges.length; i++) {
     const [t, high] = edges[i];
     if (!high) continue;
     const width = edges[i + 1][0] - t;
     if (lastRise !== null && t - lastRise > 50e3) {
-      frames.push({ bits, end: frameEnd });
+      frames.push({ bits, end: frameEnd, start });
+      start = t;
       bits = [];
       if (t - frameEnd < 300e3) throw new Error(`only ${(t - frameEnd) / 1e3} us low between frames`);
     } else if (lastRise !== null && (t - lastRise < 1200 || t - lastRise > 1300)) {
       throw new Error(`a bit period of ${t - lastRise} ns at ${t} ns`);
     }
+    if (start === null) start = t;
     if (width >= 250 && width <= 450) bits.push(0);
     else if (width >= 650 && width <= 900) bits.push(1);
     else throw new Error(`a high time of ${width} ns at ${t} ns`);
     lastRise = t;
     frameEnd = edges[i + 1][0];
   }
-  if (bits.length !== 0) frames.push({ bits, end: frameEnd });
-  return frames.map(({ bits: b }) => {
+  if (bits.length !== 0) frames.push({ bits, end: frameEnd, start });
+  return frames.map(({ bits: b, start }) => {
     if (b.length % 8 !== 0) throw new Error(`a frame of ${b.length} bits`);
-    return Buffer.from(Array.from({ length: b.length / 8 }, (_, k) =>
-      b.slice(8 * k, 8 * k + 8).reduce((v, bit) => (v << 1) | bit, 0)));
+    return Object.assign(Buffer.from(Array.from({ length: b.length / 8 }, (_, k) =>
+      b.slice(8 * k, 8 * k + 8).reduce((v, bit) => (v << 1) | bit, 0))), { start });
+  });
+}
+
+// Parallel outputs' frames: each pin decoded, the same number of frames on each, every frame's
+// first bit within one bit period of the others'; a frame is the outputs' bytes one after another.
+function decodeParallel(pinEdges) {
+  const each = pinEdges.map(decodeWs2812);
+  return each[0].map((frame, f) => {
+    const parts = each.map((frames, k) => {
+      if (frames.length !== each[0].length) throw new Error(`output ${k} showed ${frames.length} frames, output 0 ${each[0].length}`);
+      if (Math.abs(frames[f].start - frame.start) >= 1250) throw new Error(`output ${k} started frame ${f} ${frames[f].start - frame.start} ns after output 0`);
+      return frames[f];
+    });
+    return Object.assign(Buffer.concat(parts), { start: frame.start });
   });
 }
 
@@ -208,4 +231,4 @@ const getDescriptor = (kind, index, length) => createSetupPacket({
   wLength: length,
 });
 
-module.exports = { Pico, decodeWs2812, decodeSpi, getDescriptor, createSetupPacket };
+module.exports = { Pico, decodeWs2812, decodeParallel, decodeSpi, getDescriptor, createSetupPacket };

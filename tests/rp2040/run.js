@@ -7,7 +7,7 @@
 // blanks; for the defaults, the same over USB, two inputs at once, and a port closed mid-frame.
 const fs = require('fs');
 const { execFileSync } = require('child_process');
-const { Pico, decodeWs2812, decodeSpi, getDescriptor, createSetupPacket } = require('./harness.js');
+const { Pico, decodeWs2812, decodeParallel, decodeSpi, getDescriptor, createSetupPacket } = require('./harness.js');
 
 const [image, tool, strip, baud, maxLeds] = process.argv.slice(2);
 // Asks the frames tool; returns its answers in order.
@@ -19,8 +19,10 @@ function frames(kind, count, leds, seed) {
   const answers = ask(Array.from({ length: count }, (_, k) => `frame ${kind[k % kind.length]} ${leds} ${seed + k}`));
   return Array.from({ length: count }, (_, k) => ({ wire: answers[2 * k], expect: answers[2 * k + 1] }));
 }
+// The parallel outputs and the first one's pin, as the firmware's options have them.
+const [outputs, dataPin] = execFileSync(tool, { input: 'outputs\n' }).toString().split(' ').slice(1, 3).map(Number);
 function boot(usb) {
-  const pico = new Pico(fs.readFileSync(image), { baud: Number(baud) });
+  const pico = new Pico(fs.readFileSync(image), { baud: Number(baud), dataPin, outputs });
   if (usb) pico.plugUsb();
   pico.run(usb ? 20e6 : 3e6);
   pico.statusToggles = 0;  // the pin's changes as the firmware makes it an output
@@ -30,7 +32,8 @@ function boot(usb) {
 // the one-wire chips' (a WS2816's 48 bits an LED among them) from the data pin.
 const clocked = ['apa102', 'ws2801', 'lpd8806', 'p9813'].includes(strip);
 const byteNs = (pico) => 8e9 / pico.mcu.spi[0].clockFrequency;
-const shown = (pico) => (clocked ? decodeSpi(pico.spi, byteNs(pico) + 5e3) : decodeWs2812(pico.edges));
+const shown = (pico) => (clocked ? decodeSpi(pico.spi, byteNs(pico) + 5e3)
+  : outputs > 1 ? decodeParallel(pico.pinEdges) : decodeWs2812(pico.edges));
 // A WS2801 latches when its clock stays low 500 us: never less between two frames.
 function checkPause(pico) {
   if (strip !== 'ws2801') return Infinity;
@@ -153,11 +156,11 @@ function run() {
   // lets it, and the latch between them is the firmware's wait alone.
   for (const leds of [12, 300, big]) backToBack(leds, false);
   noise(false);
-  if (strip === 'ws2812') {
+  if (strip === 'ws2812' || outputs > 1) {
     backToBack(300, true);
     noise(true);
-    usbInputs();
   }
+  if (strip === 'ws2812' && outputs === 1) usbInputs();
 }
 
 if (require.main !== module) {
