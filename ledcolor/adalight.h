@@ -201,6 +201,23 @@ class AdalightReader {
   // port.
   void Reset() noexcept;
 
+  // How far the frame being read has come, for a controller that works on its LEDs as they
+  // arrive rather than after its last byte: its header's N and kind once the header is whole, and
+  // the colour bytes stored so far, at the front of the storage. Nothing here is final until Feed
+  // returns the frame: a frame whose check fails is dropped, and the reader may then find another
+  // in the bytes it holds. `candidate` numbers the frames begun, so what was worked out from one
+  // candidate's bytes holds for a later Progress, or for the frame Feed returns next, only while
+  // Collecting() gives the same number (a frame returned under another number is not the one
+  // that was being read). Costs nothing while frames arrive: the reader keeps no more than it did.
+  struct Progress {
+    std::size_t led_count = 0;  // N of the frame being read; 0 while no header is whole
+    bool rgbw = false;          // an "AWa" frame: four bytes an LED
+    bool calibrated = false;    // an "AwA" frame: its calibration comes after the colours
+    std::span<const std::uint8_t> colours;  // its colour bytes stored so far
+    std::uint32_t candidate = 0;
+  };
+  [[nodiscard]] Progress Collecting() const noexcept;
+
   // Bytes given up so far: noise, a sender that started mid-frame, failed candidates, Reset. Each
   // byte fed is a frame's, a request's, skipped, or still held, and only one of these.
   [[nodiscard]] std::uint64_t SkippedBytes() const noexcept { return skipped_bytes_; }
@@ -279,6 +296,7 @@ class AdalightReader {
   std::size_t tail_size_ = 0;
   std::uint64_t skipped_bytes_ = 0;  // 64 bits: a busy serial link passes 4 GiB within a day
   std::uint64_t truncated_frames_ = 0;
+  std::uint32_t candidate_ = 0;  // frames begun (Progress::candidate)
 };
 
 // Reads one checked frame -- "Awa", "AwA" or "AWa" -- or a host request from the front of `frame`,

@@ -337,4 +337,82 @@ TEST(AdalightReader, ResetGivesUpWhatIsHeld) {
   EXPECT_EQ(neither.SkippedBytes(), frame.size());
 }
 
+// A controller that works on LEDs as they arrive: what Collecting shows of a frame, byte by byte,
+// is the start of the colours Feed returns under the same candidate number, and every intact frame
+// is shown as it arrives -- also the one after a candidate whose check fails, and one that starts
+// inside it.
+TEST(AdalightReader, ShowsEachFrameAsItArrives) {
+  for (const AdalightFormat format : {AdalightFormat::kClassic, AdalightFormat::kAwa}) {
+    std::vector<std::uint8_t> stream = {0x41, 0x00};
+    std::size_t intact = 0;
+    const auto add = [&](const std::vector<std::uint8_t>& bytes, bool counts) {
+      stream.insert(stream.end(), bytes.begin(), bytes.end());
+      intact += counts ? 1 : 0;
+    };
+    add(Frame(5, 1, format), true);
+    if (format == AdalightFormat::kAwa) {
+      add(CheckedFrame(1, 3, 2), true);
+      add(kHello, false);
+      add(CheckedFrame(2, 4, 3), true);
+      std::vector<std::uint8_t> broken = Frame(6, 4, format);
+      broken.back() ^= 1;  // its check fails
+      add(std::vector<std::uint8_t>(broken.begin(), broken.end() - 9), false);
+      add(Frame(1, 5, format), true);  // found in what the failed candidate held
+    }
+    add(Frame(2, 6, format), true);
+    std::vector<Rgb> storage(8);
+    ledcolor::AdalightReader reader(storage, format);
+    struct Seen {
+      std::size_t leds;
+      bool rgbw;
+      std::vector<std::uint8_t> colours;
+    };
+    std::vector<std::pair<std::uint32_t, Seen>> seen;
+    std::size_t returned = 0;
+    const auto handle = [&](const ledcolor::AdalightReader::Result& r) {
+      const auto progress = reader.Collecting();
+      if (r.led_count == 0) {
+        if (progress.led_count != 0) {
+          const std::size_t size = (progress.rgbw ? 4 : 3) * progress.led_count;
+          EXPECT_LE(progress.colours.size(), size);
+          EXPECT_EQ(progress.rgbw, format == AdalightFormat::kAwa && progress.led_count == 4);
+          EXPECT_EQ(progress.calibrated, format == AdalightFormat::kAwa && progress.led_count == 3);
+          seen.push_back({progress.candidate,
+                          {progress.led_count,
+                           progress.rgbw,
+                           {progress.colours.begin(), progress.colours.end()}}});
+        }
+        return;
+      }
+      ++returned;
+      // The last Progress under the number the reader gives now: the whole frame, as returned.
+      auto last = std::find_if(seen.rbegin(), seen.rend(),
+                               [&](const auto& s) { return s.first == progress.candidate; });
+      ASSERT_NE(last, seen.rend()) << "frame " << returned << " was not shown as it arrived";
+      const auto* bytes = r.leds_rgbw.empty()
+                              ? reinterpret_cast<const std::uint8_t*>(r.leds.data())
+                              : reinterpret_cast<const std::uint8_t*>(r.leds_rgbw.data());
+      const Seen& s = last->second;
+      EXPECT_EQ(s.leds, r.led_count);
+      EXPECT_EQ(s.rgbw, !r.leds_rgbw.empty());
+      EXPECT_TRUE(std::equal(s.colours.begin(), s.colours.end(), bytes));
+      // Whole, but for a classic frame's last byte, which returns it.
+      EXPECT_EQ(s.colours.size() + (format == AdalightFormat::kClassic ? 1 : 0),
+                (s.rgbw ? 4 : 3) * s.leds);
+    };
+    for (const std::uint8_t byte : stream) {
+      for (std::span<const std::uint8_t> piece(&byte, 1); !piece.empty();) {
+        const auto r = reader.Feed(piece);
+        piece = piece.subspan(r.consumed);
+        handle(r);
+      }
+      for (auto r = reader.Feed({}); r.led_count != 0 || r.request != ledcolor::HostRequest::kNone;
+           r = reader.Feed({})) {
+        handle(r);
+      }
+    }
+    EXPECT_EQ(returned, intact);
+  }
+}
+
 }  // namespace

@@ -186,6 +186,15 @@ bool ReaderAgreesWithScan(std::span<const std::uint8_t> stream, std::span<ledcol
       }
       offset += r.consumed;
       input = input.subspan(r.consumed);
+      // What a frame being read shows of itself lies in the storage, within its N.
+      const auto progress = reader.Collecting();
+      const auto* front = reinterpret_cast<const std::uint8_t*>(storage.data());
+      if (progress.colours.size() > (progress.rgbw ? 4 : 3) * progress.led_count ||
+          (!progress.colours.empty() &&
+           (progress.colours.data() < front ||
+            progress.colours.data() + progress.colours.size() > front + storage.size_bytes()))) {
+        return false;
+      }
       if (!completed(r)) {
         if (!input.empty() || r.leds.size() != 0 || r.leds_rgbw.size() != 0 || r.calibration) {
           return false;  // a Feed that completes nothing takes all it is given

@@ -71,6 +71,7 @@ std::size_t AdalightReader::Hunt(std::span<const std::uint8_t> bytes) noexcept {
     }
     if (header_size_ == kAdalightHeaderSize) {
       header_size_ = 0;
+      ++candidate_;
       led_count_ = adalight::LedCount(header_.data());
       payload_size_ = 3 * led_count_;
       payload_left_ = payload_size_;
@@ -92,6 +93,26 @@ std::size_t AdalightReader::TakePayload(std::span<const std::uint8_t> bytes) noe
   }
   payload_left_ -= take;
   return take;
+}
+
+AdalightReader::Progress AdalightReader::Collecting() const noexcept {
+  // Told apart by state, not by feed_, so that a firmware links the reading of its format alone:
+  // only kClassic reads a payload, and only kAwa holds a whole header (Hunt lets go of one once it
+  // is whole; a request's is taken as soon as it is), which is then a frame's, its colours at the
+  // front of the storage.
+  if (payload_left_ != 0) {
+    const std::size_t stored = std::min(payload_size_ - payload_left_, storage_.size_bytes());
+    return {led_count_, false, false, {StorageBytes(), stored}, candidate_};
+  }
+  if (header_size_ != kAdalightHeaderSize) {
+    return {0, false, false, {}, candidate_};
+  }
+  const auto variant = adalight::LettersOf(header_.data(), 3);
+  return {adalight::CountField(header_.data()),
+          variant == adalight::Variant::kRgbw,
+          variant == adalight::Variant::kCalibrated,
+          {StorageBytes() + held_from_, std::min(held_size_, colour_bytes_)},
+          candidate_};
 }
 
 }  // namespace ledcolor

@@ -59,6 +59,7 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
         continue;
       }
       if (judged.kind == Judgement::Kind::kFrame) {
+        ++candidate_;
         colour_bytes_ = adalight::ColourBytes(judged.variant, judged.led_count);
         trailer_bytes_ = adalight::TrailerBytes(judged.variant);
         continue;
@@ -171,6 +172,7 @@ bool AdalightReader::Search() noexcept {
       found_.calibration[i] = HeldByte(colours + colour_bytes + i);
     }
     found_leds_ = judged.led_count;
+    ++candidate_;  // not the candidate that was being read
     MoveToStorage(colours, colour_bytes);
     KeepFrom(colours + colour_bytes + trailer_bytes);
     return true;
@@ -218,6 +220,7 @@ void AdalightReader::Adopt(std::size_t at,
   tail_size_ = tail_size;
   colour_bytes_ = colour_bytes;
   trailer_bytes_ = trailer_bytes;
+  ++candidate_;
 }
 
 std::uint8_t AdalightReader::HeldByte(std::size_t at) const noexcept {
