@@ -193,6 +193,24 @@ inline constexpr PowerModel kWs2812bPowerModel{16'000, 11'000, 15'000, 1'000};
 [[nodiscard]] std::uint8_t CeilingForBudget(std::span<const Rgbw> leds, const PowerModel& model,
                                             std::uint64_t budget_ua) noexcept;
 
+// The same ceiling for a controller that shapes a frame's LEDs as they arrive, without walking the
+// row after its last byte: the row's levels gathered LED by LED, each level weighted by the
+// currents of the channels at it, so that finding the ceiling costs the same for any length.
+struct LevelWeights {
+  std::array<std::uint32_t, 256> weights{};  // level v: its components' channel currents, in uA
+  std::size_t leds = 0;
+  std::uint64_t full_ua = 0;  // every channel of every LED at 255 (without idle): bounds the sum
+  bool rgbw = false;          // RGBW LEDs were added: the model's white figure counts
+};
+// Adds LEDs, as they are driven (after gamma and white balance), under `model`.
+void AddLevels(std::span<const Rgb> leds, const PowerModel& model, LevelWeights& levels) noexcept;
+void AddLevels(std::span<const Rgbw> leds, const PowerModel& model, LevelWeights& levels) noexcept;
+// Exactly CeilingForBudget(row, model, budget_ua) for the row whose LEDs were added under the same
+// model. Its domain is that function's, and the weights' 32 bits: full_ua below 2^32 (4096 LEDs
+// at 1 A an LED); outside it, 0.
+[[nodiscard]] std::uint8_t CeilingForBudget(const LevelWeights& levels, const PowerModel& model,
+                                            std::uint64_t budget_ua) noexcept;
+
 // --- Sixteen bits of light: the dark end ---------------------------------------------------------
 //
 // After a gamma of 2.2 the 8-bit values 1 to 14 all become 0, and a slow fade steps visibly. The

@@ -37,6 +37,12 @@ void ExpectBrightestThatFits(const std::vector<Led>& row, const PowerModel& mode
   if (row.size() <= 64) {
     EXPECT_EQ(c, ledcolor_testing::CeilingFor(leds, model, budget));
   }
+  // The same from the levels gathered as the LEDs come (in two runs), within the weights' 32 bits.
+  ledcolor::LevelWeights levels;
+  ledcolor::AddLevels(leds.first(row.size() / 3), model, levels);
+  ledcolor::AddLevels(leds.subspan(row.size() / 3), model, levels);
+  const bool fits = levels.full_ua <= std::numeric_limits<std::uint32_t>::max();
+  EXPECT_EQ(ledcolor::CeilingForBudget(levels, model, budget), fits ? c : 0U);
 }
 
 // Random rows -- bright, dark, one channel off, 254 everywhere, where a low ceiling loses almost a

@@ -5,11 +5,8 @@
 
 namespace ledcolor::power {
 
-namespace {
-
-// min(255, floor(x / d)) for d > 0 below 2^56, bit by bit: a 64-bit division would bring in
-// libgcc's, the largest routine a 32-bit firmware's path would link. Not inlined: one copy serves
-// both bounds.
+// Bit by bit: a 64-bit division would bring in libgcc's, the largest routine a 32-bit firmware's
+// path would link. Not inlined: one copy serves both bounds.
 [[gnu::noinline]] unsigned Quotient(std::uint64_t x, std::uint64_t d) noexcept {
   unsigned q = 0;
   for (unsigned bit = 128; bit != 0; bit >>= 1) {
@@ -19,8 +16,6 @@ namespace {
   }
   return q;
 }
-
-}  // namespace
 
 template <std::size_t kChannels>
 std::uint8_t CeilingFor(const Row<kChannels>& row, const PowerModel& model,

@@ -73,6 +73,9 @@ std::uint64_t Estimate(const Row<kChannels>& row, const PowerModel& model) noexc
   return row.leds * std::uint64_t{model.idle_ua} + CeilDivide255(channels);
 }
 
+// min(255, floor(x / d)) for d > 0 below 2^56, without a 64-bit division.
+unsigned Quotient(std::uint64_t x, std::uint64_t d) noexcept;
+
 // The brightest ceiling that keeps the row within the budget, as CeilingForBudget promises.
 template <std::size_t kChannels>
 std::uint8_t CeilingFor(const Row<kChannels>& row, const PowerModel& model,

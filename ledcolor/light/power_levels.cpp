@@ -1,0 +1,92 @@
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+#include "ledcolor/light.h"
+#include "ledcolor/light/power_sums.h"
+#include "ledcolor/light/scale.h"
+
+namespace ledcolor {
+
+namespace {
+
+template <std::size_t kChannels>
+void Add(const std::uint8_t* bytes, std::size_t leds, const PowerModel& model,
+         LevelWeights& levels) noexcept {
+  std::uint32_t* weights = levels.weights.data();
+  const std::uint32_t red = model.red_ua;
+  const std::uint32_t green = model.green_ua;
+  const std::uint32_t blue = model.blue_ua;
+  const std::uint32_t white = kChannels == 4 ? model.white_ua : 0;
+  for (std::size_t i = 0; i < leds; ++i, bytes += kChannels) {
+    weights[bytes[0]] += red;
+    weights[bytes[1]] += green;
+    weights[bytes[2]] += blue;
+    if constexpr (kChannels == 4) {
+      weights[bytes[3]] += white;
+    }
+  }
+  levels.leds += leds;
+  levels.rgbw = levels.rgbw || kChannels == 4;
+  levels.full_ua += std::uint64_t{leds} * (std::uint64_t{red} + green + blue + white);
+}
+
+// 255 times the channels' current at ceiling c: the sum over the levels v of
+// weights[v] * floor(v * c / 255). Each weight is taken as two 16-bit halves, whose products with
+// a level (below 2^24) summed over 255 levels stay below 2^32.
+std::uint64_t Scaled(const LevelWeights& levels, std::uint8_t ceiling) noexcept {
+  const std::uint32_t multiplier = brightness::CeilingMultiplier(ceiling);
+  std::uint32_t low = 0;
+  std::uint32_t high = 0;
+  std::uint32_t x = 0;  // v * multiplier, whose top bits are the dimmed level
+  for (std::size_t v = 1; v < 256; ++v) {
+    x += multiplier;
+    const std::uint32_t dimmed = x >> 16;
+    const std::uint32_t weight = levels.weights[v];
+    low += (weight & 0xFFFF) * dimmed;
+    high += (weight >> 16) * dimmed;
+  }
+  return (std::uint64_t{high} << 16) + low;
+}
+
+}  // namespace
+
+void AddLevels(std::span<const Rgb> leds, const PowerModel& model, LevelWeights& levels) noexcept {
+  Add<3>(reinterpret_cast<const std::uint8_t*>(leds.data()), leds.size(), model, levels);
+}
+
+void AddLevels(std::span<const Rgbw> leds, const PowerModel& model, LevelWeights& levels) noexcept {
+  Add<4>(reinterpret_cast<const std::uint8_t*>(leds.data()), leds.size(), model, levels);
+}
+
+std::uint8_t CeilingForBudget(const LevelWeights& levels, const PowerModel& model,
+                              std::uint64_t budget_ua) noexcept {
+  const bool in_domain = levels.leds <= kPowerMaxLeds && model.red_ua <= kPowerModelMaxUa &&
+                         model.green_ua <= kPowerModelMaxUa && model.blue_ua <= kPowerModelMaxUa &&
+                         model.idle_ua <= kPowerModelMaxUa &&
+                         (!levels.rgbw || model.white_ua <= kPowerModelMaxUa) &&
+                         levels.full_ua <= std::numeric_limits<std::uint32_t>::max();
+  const std::uint64_t idle = levels.leds * std::uint64_t{model.idle_ua};
+  if (!in_domain || idle > budget_ua) {
+    return 0;
+  }
+  // As the row's search: the largest c with S(c) <= 255 * left, between bounds from S(255), each
+  // component losing less than one level to rounding down -- here at most the weights of the
+  // levels above 0, which full_ua bounds.
+  const std::uint64_t left = budget_ua - idle;
+  const std::uint64_t full = Scaled(levels, 255);
+  if (left >= std::uint64_t{1} << 46 || full <= 255 * left) {
+    return 255;
+  }
+  const std::uint64_t limit = 255 * left;
+  unsigned lo = power::Quotient(255 * limit + 254, full);
+  unsigned hi = power::Quotient(255 * limit + 254 * levels.full_ua, full) + 1;
+  hi = hi < 255 ? hi : 255;
+  while (hi - lo > 1) {
+    const unsigned tried = lo + (hi - lo) / 2;
+    (Scaled(levels, static_cast<std::uint8_t>(tried)) <= limit ? lo : hi) = tried;
+  }
+  return static_cast<std::uint8_t>(lo);
+}
+
+}  // namespace ledcolor
