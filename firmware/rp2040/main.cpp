@@ -29,10 +29,25 @@ constexpr ledcolor::WordTable kGammaTable16 =
 
 // The reader's storage: room for an "AWa" frame of kMaxLeds, 4 bytes an LED.
 std::array<ledcolor::Rgb, ledcolor::AdalightStorageLeds(kMaxLeds, 4)> g_storage;
-// The frame waiting for the strip, as received; the RGBW row the path makes; the strip's bytes.
-std::array<std::uint8_t, 4 * kMaxLeds> g_waiting;
-std::array<ledcolor::Rgbw, kMaxLeds> g_work;
-// Aligned: a 16-bit strip's row is made in it.
+
+// 8-bit strips are shaped while a frame arrives, into one of two rows: the frame arriving, and the
+// complete one waiting for the strip (its budget's ceiling found when it completed). A WS2816's
+// 16-bit path runs whole once a frame is complete, on a copy of it.
+constexpr bool kShapeEarly = kO.strip != Strip::kWs2816;
+constexpr std::size_t kRowBytes = kO.Channels() * kMaxLeds;
+// The unused form's buffers keep a token size: both forms are compiled, one is run.
+std::array<std::array<std::uint8_t, kShapeEarly ? kRowBytes : 4>, 2> g_rows;
+ledcolor::LevelWeights g_levels;  // the arriving frame's, for the budget
+constexpr bool kBudget = kO.budget_ma != 0;
+// The weights' 32 bits hold every LED at full: 4096 LEDs at 1 A an LED.
+static_assert(!kBudget || kMaxLeds * (std::uint64_t{16'000 + 11'000 + 15'000} +
+                                      (kO.Channels() == 4 ? kO.white_ma * 1000ULL : 0)) <=
+                              0xFFFFFFFFULL,
+              "LEDCOLOR_FW_WHITE_MA: the budget's figures for MAX_LEDS LEDs pass 2^32 uA");
+std::array<std::uint8_t, kShapeEarly ? 4 : 4 * kMaxLeds> g_waiting;
+std::array<ledcolor::Rgbw, kShapeEarly ? 1 : kMaxLeds> g_work;
+
+// The strip's bytes; aligned, since a 16-bit strip's row is made in it.
 alignas(4) std::array<std::uint8_t, kO.MaxOutBytes()> g_out;
 // A word for each SPI byte; for one-wire strips a word for each 3 or 4 bytes (a WS2816's 6 bytes
 // an LED go as two 24-bit words); for parallel outputs two words for each byte of an LED slot.
@@ -44,7 +59,8 @@ std::array<std::uint32_t, !kO.OneWire()                ? kO.MaxOutBytes()
     g_words;
 // SRAM is 256 KiB and holds the code too: what the frames need must leave room for the rest (the
 // code, the UART ring, USB), or the build stops here with a word on it rather than in the linker.
-static_assert(sizeof g_storage + sizeof g_waiting + sizeof g_work + sizeof g_out + sizeof g_words <=
+static_assert(sizeof g_storage + sizeof g_rows + sizeof g_levels + sizeof g_waiting +
+                      sizeof g_work + sizeof g_out + sizeof g_words <=
                   200 * 1024,
               "LEDCOLOR_FW_MAX_LEDS: the frame buffers of this strip type do not fit in the "
               "RP2040's SRAM; build with fewer LEDs");
@@ -79,16 +95,52 @@ struct Line {
 
 class Controller {
  public:
-  void Frame(const ledcolor::AdalightReader::Result& frame) {
+  // The LEDs of the frame being read that arrived since the last call, shaped.
+  void Arrive(const ledcolor::AdalightReader::Progress& progress) {
+    if constexpr (kShapeEarly) {
+      if (progress.led_count == 0 || progress.led_count > kMaxLeds) {
+        return;
+      }
+      if (!Following(progress.candidate, progress.led_count, progress.rgbw)) {
+        Begin(progress.candidate, {progress.led_count, progress.rgbw, std::nullopt});
+        // An "AwA" frame's calibration comes after its colours: the white rule waits for it.
+        deferred_ =
+            progress.calibrated && kO.strip == Strip::kSk6812 && kO.white_rule == WhiteRule::kHosts;
+      }
+      if (!deferred_) {
+        ShapeUpTo(progress.colours, progress.colours.size() / (progress.rgbw ? 4 : 3));
+      }
+    }
+  }
+
+  // A complete frame, returned while the reader's candidate number is `candidate`.
+  void Frame(const ledcolor::AdalightReader::Result& frame, std::uint32_t candidate) {
     if (frame.led_count > kMaxLeds) {
       ++counters_.oversized;
       return;
     }
     const bool rgbw = !frame.leds_rgbw.empty();
-    const std::size_t bytes = (rgbw ? 4 : 3) * frame.led_count;
-    std::memcpy(g_waiting.data(),
-                rgbw ? static_cast<const void*>(frame.leds_rgbw.data()) : frame.leds.data(), bytes);
-    Wait({frame.led_count, rgbw, frame.calibration});
+    const auto* bytes = rgbw ? static_cast<const void*>(frame.leds_rgbw.data()) : frame.leds.data();
+    const std::size_t size = (rgbw ? 4 : 3) * frame.led_count;
+    const firmware::Frame kind{frame.led_count, rgbw, frame.calibration};
+    if constexpr (kShapeEarly) {
+      // What arrived since the last call (or, for a frame that is not the one followed, all of
+      // it) shaped, then only the budget's ceiling is left to find.
+      if (!Following(candidate, frame.led_count, rgbw) || deferred_) {
+        Begin(candidate, kind);
+      }
+      kind_ = kind;
+      ShapeUpTo({static_cast<const std::uint8_t*>(bytes), size}, frame.led_count);
+      following_ = false;
+      Wait(frame.led_count, kBudget ? ledcolor::CeilingForBudget(g_levels, Model(kO),
+                                                                 std::uint64_t{kO.budget_ma} * 1000)
+                                    : std::uint8_t{255});
+      arriving_ ^= 1;  // the frame just shaped waits; the other row takes the next
+    } else {
+      std::memcpy(g_waiting.data(), bytes, size);
+      waiting_kind_ = kind;
+      Wait(frame.led_count, 255);
+    }
     last_frame_us_ = NowUs();
     blanked_ = false;
   }
@@ -98,8 +150,16 @@ class Controller {
     if (last_shown_leds_ == 0) {
       return;
     }
-    std::memset(g_waiting.data(), 0, 3 * last_shown_leds_);
-    Wait({last_shown_leds_, false, std::nullopt});
+    if constexpr (kShapeEarly) {
+      std::memset(g_rows[arriving_].data(), 0, kO.Channels() * last_shown_leds_);
+      following_ = false;
+      Wait(last_shown_leds_, 255);
+      arriving_ ^= 1;
+    } else {
+      std::memset(g_waiting.data(), 0, 3 * last_shown_leds_);
+      waiting_kind_ = {last_shown_leds_, false, std::nullopt};
+      Wait(last_shown_leds_, 255);
+    }
     blanked_ = true;
   }
 
@@ -120,51 +180,123 @@ class Controller {
         NowUs() - last_frame_us_ >= kO.idle_ms * 1000) {
       Blank();
     }
-    if (!waiting_) {
-      return;
-    }
-    if (!StripIdle()) {
+    if (!waiting_ || !StripIdle()) {
       return;
     }
     waiting_ = false;
-    const std::size_t size = RunPath(kO, kGamma ? &kGammaTable : nullptr, frame_, g_waiting, g_work,
-                                     g_out, kO.strip == Strip::kWs2816 ? &kGammaTable16 : nullptr);
-    if (size != 0) {
-      Start(std::span(g_out).first(size));
-      ToggleStatus();
-      ++counters_.shown;
-      last_shown_leds_ = frame_.leds;
+    if constexpr (kShapeEarly) {
+      Send(g_rows[arriving_ ^ 1], waiting_leds_, waiting_ceiling_);
+    } else {
+      const std::size_t size = RunPath(kO, kGamma ? &kGammaTable : nullptr, waiting_kind_,
+                                       g_waiting, g_work, g_out, &kGammaTable16);
+      if (size == 0) {
+        return;
+      }
+      StartStrip(std::span(g_out).first(size), g_words);
     }
+    ToggleStatus();
+    ++counters_.shown;
+    last_shown_leds_ = waiting_leds_;
   }
 
  private:
-  static void Start(std::span<const std::uint8_t> bytes) {
-    if constexpr (kParallel) {
-      // The first slots laid out, the DMA started on them, and the rest laid out while the first
-      // go out: the core lays out a slot in a small part of the 30 us the wire takes for it.
-      const Segments split = SplitFrame(kO, bytes.size() / kO.LedBytes());
-      const std::span<std::uint32_t> words =
-          std::span(g_words).first(2 * kO.LedBytes() * split.slots);
-      constexpr std::size_t kAhead = 4;
-      LayOutParallel(kO, split, bytes, 0, kAhead, words);
-      StartStripWords(words);
-      LayOutParallel(kO, split, bytes, kAhead, split.slots, words);
+  [[nodiscard]] bool Following(std::uint32_t candidate, std::size_t leds, bool rgbw) const {
+    return following_ && candidate == candidate_ && kind_.leds == leds && kind_.rgbw == rgbw;
+  }
+
+  void Begin(std::uint32_t candidate, const firmware::Frame& kind) {
+    following_ = true;
+    candidate_ = candidate;
+    kind_ = kind;
+    shaped_ = 0;
+    deferred_ = false;
+    g_levels = {};
+  }
+
+  // Shapes the followed frame's LEDs up to `to`; `colours` are its bytes from its first LED on.
+  void ShapeUpTo(std::span<const std::uint8_t> colours, std::size_t to) {
+    if (to <= shaped_) {
+      return;
+    }
+    const std::span<std::uint8_t> row = g_rows[arriving_];
+    Shape(kO, kGamma ? &kGammaTable : nullptr, kind_, colours, shaped_, to, row);
+    if constexpr (kBudget) {
+      const std::span<const std::uint8_t> shaped =
+          std::span<const std::uint8_t>(row).subspan(kO.Channels() * shaped_);
+      if constexpr (kO.Channels() == 4) {
+        ledcolor::AddLevels({reinterpret_cast<const ledcolor::Rgbw*>(shaped.data()), to - shaped_},
+                            Model(kO), g_levels);
+      } else {
+        ledcolor::AddLevels({reinterpret_cast<const ledcolor::Rgb*>(shaped.data()), to - shaped_},
+                            Model(kO), g_levels);
+      }
+    }
+    shaped_ = to;
+  }
+
+  // The waiting row to the strip: one-wire strips a few LEDs (or slots) ahead of the DMA, which
+  // starts on the first ones, so that the time to the first bit does not grow with the strip;
+  // clocked strips whole, their frame having a start and an end.
+  static void Send(std::span<std::uint8_t> row, std::size_t leds, std::uint8_t ceiling) {
+    constexpr std::size_t kChunk = 8;
+    constexpr std::size_t per = kO.Channels();
+    const auto encode = [&](std::size_t from, std::size_t to) {
+      const std::span<std::uint8_t> part = row.subspan(per * from, per * (to - from));
+      Dim(kO, part, to - from, ceiling);
+      (void)Encode(kO, part, to - from, std::span(g_out).subspan(per * from));
+    };
+    if constexpr (!kO.OneWire()) {
+      Dim(kO, row, leds, ceiling);
+      StartStrip(std::span(g_out).first(Encode(kO, row, leds, g_out)), g_words);
+    } else if constexpr (kParallel) {
+      const Segments split = SplitFrame(kO, leds);
+      const std::span<std::uint32_t> words = std::span(g_words).first(2 * per * split.slots);
+      for (std::size_t slot = 0; slot < split.slots; slot += kChunk) {
+        const std::size_t end = std::min(slot + kChunk, split.slots);
+        for (std::size_t k = 0; k < kO.outputs; ++k) {
+          if (slot < split.count[k]) {
+            encode(split.first[k] + slot, split.first[k] + std::min(end, split.count[k]));
+          }
+        }
+        LayOutParallel(kO, split, std::span(g_out).first(per * leds), slot, end, words);
+        if (slot == 0) {
+          StartStripWords(words);
+        }
+      }
     } else {
-      StartStrip(bytes, g_words);
+      for (std::size_t from = 0; from < leds; from += kChunk) {
+        const std::size_t to = std::min(from + kChunk, leds);
+        encode(from, to);
+        PackWords(kO, std::span(g_out).first(per * leds), from, to, g_words);
+        if (from == 0) {
+          StartStripWords(std::span(g_words).first(leds));
+        }
+      }
     }
   }
 
-  void Wait(const firmware::Frame& frame) {
+  void Wait(std::size_t leds, std::uint8_t ceiling) {
     if (waiting_) {
       ++counters_.replaced;
     }
-    frame_ = frame;
+    waiting_leds_ = leds;
+    waiting_ceiling_ = ceiling;
     waiting_ = true;
   }
 
   Counters counters_;
-  firmware::Frame frame_;
+  // The frame followed as it arrives: the reader's candidate, its kind, the LEDs shaped so far.
+  bool following_ = false;
+  bool deferred_ = false;  // its white rule waits for the calibration
+  std::uint32_t candidate_ = 0;
+  firmware::Frame kind_;
+  std::size_t shaped_ = 0;
+  std::size_t arriving_ = 0;  // the row it is shaped into
+  // The frame waiting for the strip.
   bool waiting_ = false;
+  std::size_t waiting_leds_ = 0;
+  std::uint8_t waiting_ceiling_ = 255;
+  firmware::Frame waiting_kind_;  // a WS2816's, copied whole
   bool blanked_ = false;
   std::size_t last_shown_leds_ = 0;
   std::uint32_t last_frame_us_ = 0;
@@ -178,13 +310,16 @@ enum class Input : std::uint8_t { kNone, kUart, kUsb };
 Input g_input = Input::kNone;
 constexpr std::uint32_t kInputSilenceUs = 100'000;
 
-void Handle(const ledcolor::AdalightReader::Result& result, std::uint64_t skipped) {
+void Handle(const ledcolor::AdalightReader& reader,
+            const ledcolor::AdalightReader::Result& result) {
   if (result.led_count != 0) {
-    g_controller.Frame(result);
+    g_controller.Frame(result, reader.Collecting().candidate);
   } else if (result.request == ledcolor::HostRequest::kHello) {
-    g_controller.Hello(skipped, g_input == Input::kUsb);
+    g_controller.Hello(reader.SkippedBytes(), g_input == Input::kUsb);
   } else if (result.request == ledcolor::HostRequest::kGoodbye) {
     g_controller.Blank();
+  } else {
+    g_controller.Arrive(reader.Collecting());
   }
 }
 
@@ -221,14 +356,14 @@ void Main() {
       while (g_input != Input::kNone && !piece.empty()) {
         const ledcolor::AdalightReader::Result result = reader.Feed(piece);
         piece = piece.subspan(result.consumed);
-        Handle(result, reader.SkippedBytes());
+        Handle(reader, result);
       }
     }
     // Frames a failed candidate left held.
     for (auto result = reader.Feed({});
          result.led_count != 0 || result.request != ledcolor::HostRequest::kNone;
          result = reader.Feed({})) {
-      Handle(result, reader.SkippedBytes());
+      Handle(reader, result);
     }
     g_controller.Drive();
     PumpSend();

@@ -93,6 +93,27 @@ std::size_t RunPath(const Options& options, const ledcolor::ByteTable* gamma, co
                     std::span<std::uint8_t> colours, std::span<ledcolor::Rgbw> work,
                     std::span<std::uint8_t> out, const ledcolor::WordTable* gamma16 = nullptr);
 
+// The path in steps, for a controller that shapes a frame's LEDs as they arrive (8-bit strips; a
+// WS2816 takes RunPath whole). A shaped row holds Channels() bytes an LED.
+//
+// Gamma, an RGBW strip's white channel and the white balance, for LEDs [from, to): `in` holds the
+// frame's bytes from its first LED on, as received (3 or 4 an LED), at least up to LED `to`.
+void Shape(const Options& options, const ledcolor::ByteTable* gamma, const Frame& frame,
+           std::span<const std::uint8_t> in, std::size_t from, std::size_t to,
+           std::span<std::uint8_t> row);
+// The power model the budget uses.
+ledcolor::PowerModel Model(const Options& options);
+// The budget's ceiling, in place on `leds` shaped LEDs (255 changes nothing).
+void Dim(const Options& options, std::span<std::uint8_t> row, std::size_t leds,
+         std::uint8_t ceiling);
+// The chips' bytes of `leds` shaped LEDs, into `out`; returns their count, 0 when `out` is short.
+// A one-wire strip's LEDs encode apart, so a part of the row encodes into the same part of `out`.
+std::size_t Encode(const Options& options, std::span<const std::uint8_t> row, std::size_t leds,
+                   std::span<std::uint8_t> out);
+// A one-wire strip on one output: LED i's bytes (3 or 4) into words[i] from the top, for the DMA.
+void PackWords(const Options& options, std::span<const std::uint8_t> bytes, std::size_t from,
+               std::size_t to, std::span<std::uint32_t> words);
+
 // Where a frame's LEDs go on parallel outputs: output k shows `count[k]` LEDs from `first[k]`,
 // then dark slots up to `slots`, the LED slots every output carries.
 struct Segments {

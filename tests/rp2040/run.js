@@ -134,6 +134,9 @@ function usbInputs() {
   pico.settle(1e6);
   pico.run(100e6);
   pico.sendUsb(b[1].wire);  // 100 ms on: USB takes over
+  // The firmware looks at both inputs every 100 us at least, and takes the UART when both spoke
+  // since it last looked: the UART starts once USB has been seen.
+  pico.run(200e3);
   pico.send(a[1].wire);     // and the UART is dropped
   pico.settle();
   const seen = shown(pico);
