@@ -292,6 +292,9 @@ class AdalightReader {
     std::array<std::uint8_t, kAdalightCalibrationSize> calibration;
   } found_{};
   std::size_t found_leds_ = 0;
+  // kAwa: the check sums of the candidate's colours held so far, kept as they arrive, so that the
+  // check after its last byte costs the same for any length.
+  std::array<std::uint32_t, 4> colour_sums_{};
   std::array<std::uint8_t, kAdalightCalibrationSize + kAdalightCheckSize> tail_{};
   std::size_t tail_size_ = 0;
   std::uint64_t skipped_bytes_ = 0;  // 64 bits: a busy serial link passes 4 GiB within a day

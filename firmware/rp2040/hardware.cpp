@@ -38,8 +38,11 @@ std::uint32_t g_status_mask = 0;   // the status pin's bit, or 0
 std::size_t g_channels = 3;
 
 bool g_strip_started = false;
-bool g_handed_over = false;  // the DMA has put the frame's last word into the FIFO
-bool g_drained = false;      // the last bits are out; the line is low since g_drained_us
+std::uint32_t g_word_ns = 0;     // what a word takes on the wire
+std::uint32_t g_latch_us = 0;    // and the pause after a frame
+std::uint32_t g_free_at_us = 0;  // when the strip is to be free again (an estimate)
+bool g_handed_over = false;      // the DMA has put the frame's last word into the FIFO
+bool g_drained = false;          // the last bits are out; the line is low since g_drained_us
 std::uint32_t g_drained_us = 0;
 
 void Unreset(std::uint32_t bits) {
@@ -136,8 +139,8 @@ void StartParallelWire(std::uint32_t pin, std::uint32_t outputs) {
 }
 
 // APA102 on SPI0: SCK GP18, MOSI GP19, mode 0, 8-bit frames, at the fastest rate at or below
-// `hz`: clk_peri / (prescale * (1 + scr)), prescale even 2..254, scr 0..255.
-void StartSpi(std::uint32_t hz) {
+// `hz`: clk_peri / (prescale * (1 + scr)), prescale even 2..254, scr 0..255. Returns the rate.
+std::uint32_t StartSpi(std::uint32_t hz) {
   std::uint32_t best_prescale = 254;
   std::uint32_t best_scr = 255;
   std::uint32_t best_rate = 0;
@@ -160,6 +163,7 @@ void StartSpi(std::uint32_t hz) {
   Reg(rp2040::kSpiCr1) = 2;                    // enabled, master
   Reg(rp2040::GpioCtrl(18)) = rp2040::kFunctionSpi;
   Reg(rp2040::GpioCtrl(19)) = rp2040::kFunctionSpi;
+  return best_rate != 0 ? best_rate : 1;
 }
 
 }  // namespace
@@ -183,13 +187,21 @@ void StartHardware(const Options& options) {
           rp2040::kResetTimer | rp2040::kResetDma | rp2040::kResetPio0 | rp2040::kResetSpi0);
   g_one_wire = options.OneWire();
   g_spi_pause_us = options.strip == Strip::kWs2801 ? kWs2801PauseUs : 0;
+  // A one-wire bit is 1.24 us: a word holds an LED's 24 or 32 bits, or four bit periods of the
+  // parallel outputs; SPI takes a byte a word at the rate StartSpi picks.
+  constexpr std::uint32_t kBitNs = 1240;
+  g_word_ns = options.outputs > 1 ? 4 * kBitNs
+              : options.strip == Strip::kWs2816
+                  ? 24 * kBitNs
+                  : 8 * kBitNs * static_cast<std::uint32_t>(options.Channels());
+  g_latch_us = g_one_wire ? kResetUs : g_spi_pause_us;
   if (g_one_wire && options.outputs > 1) {
     StartParallelWire(options.data_pin, options.outputs);
   } else if (g_one_wire) {
     StartOneWire(options.data_pin, static_cast<std::uint32_t>(options.Channels()));
     g_channels = options.Channels();
   } else {
-    StartSpi(options.spi_hz);
+    g_word_ns = 8 * (1'000'000'000U / StartSpi(options.spi_hz));
   }
   StartUart(options.baud);
   if (options.status_pin >= 0) {
@@ -262,6 +274,9 @@ void StartStrip(std::span<const std::uint8_t> bytes, std::span<std::uint32_t> wo
 }
 
 void StartStripWords(std::span<const std::uint32_t> words) {
+  g_free_at_us = NowUs() +
+                 static_cast<std::uint32_t>(std::uint64_t{g_word_ns} * words.size() / 1000) +
+                 g_latch_us;
   g_strip_started = true;
   g_handed_over = false;
   g_drained = false;
@@ -277,6 +292,10 @@ void ToggleStatus() {
   if (g_status_mask != 0) {
     Reg(rp2040::kSioGpioOutXor) = g_status_mask;
   }
+}
+
+bool StripFreeWithin(std::uint32_t us) {
+  return !g_strip_started || static_cast<std::int32_t>(g_free_at_us - (NowUs() + us)) <= 0;
 }
 
 bool StripIdle() {
@@ -308,7 +327,15 @@ bool StripIdle() {
     g_drained = true;
     g_drained_us = NowUs();
   }
-  return NowUs() - g_drained_us >= (g_one_wire ? kResetUs : g_spi_pause_us);
+  return NowUs() - g_drained_us >= g_latch_us;
+}
+
+void WakeWithin(std::uint32_t us) {
+  // The tick's alarm brought forward; the tick re-arms it from then on.
+  const std::uint32_t at = NowUs() + us;
+  if (static_cast<std::int32_t>(at - Reg(rp2040::kTimerAlarm0)) < 0) {
+    Reg(rp2040::kTimerAlarm0) = at;
+  }
 }
 
 void Sleep() {

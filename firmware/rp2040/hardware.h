@@ -36,9 +36,15 @@ void StartStripWords(std::span<const std::uint32_t> words);
 // The sign of life: the status pin (the Pico's LED on GP25 by default) toggles with each frame
 // shown. Nothing when the build has none.
 void ToggleStatus();
+// Whether the strip is to be free within `us`, by the wire time of what it was given: an estimate
+// for deciding when to work on a frame, never for driving the strip (StripIdle).
+bool StripFreeWithin(std::uint32_t us);
 // Whether the strip has taken the last bytes and, for one-wire chips, held the line low for the
 // reset time since.
 bool StripIdle();
+// The next Sleep ends within `us` at the latest: the firmware wakes when a frame's last byte is
+// due, rather than at the next tick.
+void WakeWithin(std::uint32_t us);
 // Sleeps until an interrupt: the tick, at least every 100 us, or the DMA's.
 void Sleep();
 

@@ -1,6 +1,7 @@
 // The controller: frames from the serial line, through the path, to the strip. The newest complete
 // frame wins: frames that complete while the strip is written replace the one waiting, and each
 // frame shown is written once.
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -30,21 +31,24 @@ constexpr ledcolor::WordTable kGammaTable16 =
 // The reader's storage: room for an "AWa" frame of kMaxLeds, 4 bytes an LED.
 std::array<ledcolor::Rgb, ledcolor::AdalightStorageLeds(kMaxLeds, 4)> g_storage;
 
-// 8-bit strips are shaped while a frame arrives, into one of two rows: the frame arriving, and the
-// complete one waiting for the strip (its budget's ceiling found when it completed). A WS2816's
-// 16-bit path runs whole once a frame is complete, on a copy of it.
+// 8-bit strips are shaped while a frame arrives, into one of two rows (each with its levels for
+// the budget): the frame arriving, and the complete one waiting for the strip. A frame that
+// completes while another waits, or while the strip stays busy, is kept as received instead, and
+// shaped when the strip takes it: it may yet be replaced. A WS2816's 16-bit path runs whole on the
+// frame as received.
 constexpr bool kShapeEarly = kO.strip != Strip::kWs2816;
+constexpr bool kBudget = kO.budget_ma != 0;
 constexpr std::size_t kRowBytes = kO.Channels() * kMaxLeds;
 // The unused form's buffers keep a token size: both forms are compiled, one is run.
 std::array<std::array<std::uint8_t, kShapeEarly ? kRowBytes : 4>, 2> g_rows;
-ledcolor::LevelWeights g_levels;  // the arriving frame's, for the budget
-constexpr bool kBudget = kO.budget_ma != 0;
+std::array<ledcolor::LevelWeights, kShapeEarly && kBudget ? 2 : 1> g_levels;
 // The weights' 32 bits hold every LED at full: 4096 LEDs at 1 A an LED.
 static_assert(!kBudget || kMaxLeds * (std::uint64_t{16'000 + 11'000 + 15'000} +
                                       (kO.Channels() == 4 ? kO.white_ma * 1000ULL : 0)) <=
                               0xFFFFFFFFULL,
               "LEDCOLOR_FW_WHITE_MA: the budget's figures for MAX_LEDS LEDs pass 2^32 uA");
-std::array<std::uint8_t, kShapeEarly ? 4 : 4 * kMaxLeds> g_waiting;
+// The waiting frame as received (3 or 4 bytes an LED), and a WS2816's RGBW work row.
+std::array<std::uint8_t, 4 * kMaxLeds> g_waiting;
 std::array<ledcolor::Rgbw, kShapeEarly ? 1 : kMaxLeds> g_work;
 
 // The strip's bytes; aligned, since a 16-bit strip's row is made in it.
@@ -93,21 +97,36 @@ struct Line {
   }
 };
 
+// The bytes of the frame being read still to come, and their time on the UART.
+constexpr std::uint32_t kByteNs = 10'000'000'000ULL / kO.baud;
+std::size_t BytesLeft(const ledcolor::AdalightReader::Progress& progress) {
+  const std::size_t trailer =
+      kO.format == ledcolor::AdalightFormat::kAwa
+          ? ledcolor::kAdalightCheckSize +
+                (progress.calibrated ? ledcolor::kAdalightCalibrationSize : 0)
+          : 0;
+  return (progress.rgbw ? 4 : 3) * progress.led_count - progress.colours.size() + trailer;
+}
+
 class Controller {
  public:
-  // The LEDs of the frame being read that arrived since the last call, shaped.
-  void Arrive(const ledcolor::AdalightReader::Progress& progress) {
+  // The LEDs of the frame being read that arrived since the last call, shaped when it is worth it.
+  void Arrive(const ledcolor::AdalightReader::Progress& progress, bool usb) {
     if constexpr (kShapeEarly) {
       if (progress.led_count == 0 || progress.led_count > kMaxLeds) {
         return;
       }
       if (!Following(progress.candidate, progress.led_count, progress.rgbw)) {
-        Begin(progress.candidate, {progress.led_count, progress.rgbw, std::nullopt});
-        // An "AwA" frame's calibration comes after its colours: the white rule waits for it.
-        deferred_ =
-            progress.calibrated && kO.strip == Strip::kSk6812 && kO.white_rule == WhiteRule::kHosts;
+        Follow(progress.candidate, {progress.led_count, progress.rgbw, std::nullopt});
+        // Worth it when the strip is to be free by the frame's end, which it can then start at
+        // once; else the frame may yet be replaced before the strip takes it. (USB brings a frame
+        // in little time; an "AwA" frame's white rule waits for the calibration after its LEDs.)
+        const std::uint64_t left_ns = usb ? 0 : std::uint64_t{BytesLeft(progress)} * kByteNs;
+        early_ = !waiting_ && StripFreeWithin(static_cast<std::uint32_t>(left_ns / 1000)) &&
+                 !(progress.calibrated && kO.strip == Strip::kSk6812 &&
+                   kO.white_rule == WhiteRule::kHosts);
       }
-      if (!deferred_) {
+      if (early_) {
         ShapeUpTo(progress.colours, progress.colours.size() / (progress.rgbw ? 4 : 3));
       }
     }
@@ -120,26 +139,32 @@ class Controller {
       return;
     }
     const bool rgbw = !frame.leds_rgbw.empty();
-    const auto* bytes = rgbw ? static_cast<const void*>(frame.leds_rgbw.data()) : frame.leds.data();
-    const std::size_t size = (rgbw ? 4 : 3) * frame.led_count;
+    const std::span<const std::uint8_t> bytes(
+        rgbw ? reinterpret_cast<const std::uint8_t*>(frame.leds_rgbw.data())
+             : reinterpret_cast<const std::uint8_t*>(frame.leds.data()),
+        (rgbw ? 4 : 3) * frame.led_count);
     const firmware::Frame kind{frame.led_count, rgbw, frame.calibration};
+    bool shaped = false;
     if constexpr (kShapeEarly) {
-      // What arrived since the last call (or, for a frame that is not the one followed, all of
-      // it) shaped, then only the budget's ceiling is left to find.
-      if (!Following(candidate, frame.led_count, rgbw) || deferred_) {
-        Begin(candidate, kind);
-      }
-      kind_ = kind;
-      ShapeUpTo({static_cast<const std::uint8_t*>(bytes), size}, frame.led_count);
+      // The frame followed: what came since the last call shaped, then only the budget's ceiling
+      // is left to find. Another, when the strip is free: shaped whole now.
+      const bool followed = early_ && Following(candidate, frame.led_count, rgbw);
       following_ = false;
-      Wait(frame.led_count, kBudget ? ledcolor::CeilingForBudget(g_levels, Model(kO),
-                                                                 std::uint64_t{kO.budget_ma} * 1000)
-                                    : std::uint8_t{255});
-      arriving_ ^= 1;  // the frame just shaped waits; the other row takes the next
-    } else {
-      std::memcpy(g_waiting.data(), bytes, size);
+      if (followed || (!waiting_ && StripIdle())) {
+        if (!followed) {
+          Follow(candidate, kind);
+        }
+        kind_ = kind;
+        ShapeUpTo(bytes, frame.led_count);
+        Wait(frame.led_count, false, Ceiling(arriving_));
+        arriving_ ^= 1;  // the frame just shaped waits; the other row takes the next
+        shaped = true;
+      }
+    }
+    if (!shaped) {
+      std::memcpy(g_waiting.data(), bytes.data(), bytes.size());
       waiting_kind_ = kind;
-      Wait(frame.led_count, 255);
+      Wait(frame.led_count, true, 255);
     }
     last_frame_us_ = NowUs();
     blanked_ = false;
@@ -150,16 +175,9 @@ class Controller {
     if (last_shown_leds_ == 0) {
       return;
     }
-    if constexpr (kShapeEarly) {
-      std::memset(g_rows[arriving_].data(), 0, kO.Channels() * last_shown_leds_);
-      following_ = false;
-      Wait(last_shown_leds_, 255);
-      arriving_ ^= 1;
-    } else {
-      std::memset(g_waiting.data(), 0, 3 * last_shown_leds_);
-      waiting_kind_ = {last_shown_leds_, false, std::nullopt};
-      Wait(last_shown_leds_, 255);
-    }
+    std::memset(g_waiting.data(), 0, 3 * last_shown_leds_);
+    waiting_kind_ = {last_shown_leds_, false, std::nullopt};
+    Wait(last_shown_leds_, true, 255);
     blanked_ = true;
   }
 
@@ -180,12 +198,23 @@ class Controller {
         NowUs() - last_frame_us_ >= kO.idle_ms * 1000) {
       Blank();
     }
-    if (!waiting_ || !StripIdle()) {
+    // Asked every turn, so that the strip's latch is counted from when its last bit went out,
+    // not from when the next frame asks for it.
+    const bool idle = StripIdle();
+    if (!waiting_ || !idle) {
       return;
     }
     waiting_ = false;
     if constexpr (kShapeEarly) {
-      Send(g_rows[arriving_ ^ 1], waiting_leds_, waiting_ceiling_);
+      // A frame kept as received is shaped now, into the row a waiting frame takes.
+      const std::size_t row = arriving_ ^ 1;
+      std::uint8_t ceiling = waiting_ceiling_;
+      if (waiting_raw_) {
+        ClearLevels(row);
+        ShapeInto(row, waiting_kind_, g_waiting, 0, waiting_leds_);
+        ceiling = Ceiling(row);
+      }
+      Send(g_rows[row], waiting_leds_, ceiling);
     } else {
       const std::size_t size = RunPath(kO, kGamma ? &kGammaTable : nullptr, waiting_kind_,
                                        g_waiting, g_work, g_out, &kGammaTable16);
@@ -204,34 +233,52 @@ class Controller {
     return following_ && candidate == candidate_ && kind_.leds == leds && kind_.rgbw == rgbw;
   }
 
-  void Begin(std::uint32_t candidate, const firmware::Frame& kind) {
+  void Follow(std::uint32_t candidate, const firmware::Frame& kind) {
     following_ = true;
     candidate_ = candidate;
     kind_ = kind;
     shaped_ = 0;
-    deferred_ = false;
-    g_levels = {};
+    ClearLevels(arriving_);
+  }
+
+  static void ClearLevels(std::size_t row) {
+    if constexpr (kBudget) {
+      g_levels[row] = {};
+    }
+  }
+
+  // Shapes LEDs [from, to) of a frame into a row, and adds them to its levels.
+  static void ShapeInto(std::size_t row, const firmware::Frame& kind,
+                        std::span<const std::uint8_t> colours, std::size_t from, std::size_t to) {
+    const std::span<std::uint8_t> bytes = g_rows[row];
+    Shape(kO, kGamma ? &kGammaTable : nullptr, kind, colours, from, to, bytes);
+    if constexpr (kBudget) {
+      const std::uint8_t* shaped = bytes.data() + kO.Channels() * from;
+      if constexpr (kO.Channels() == 4) {
+        ledcolor::AddLevels({reinterpret_cast<const ledcolor::Rgbw*>(shaped), to - from}, Model(kO),
+                            g_levels[row]);
+      } else {
+        ledcolor::AddLevels({reinterpret_cast<const ledcolor::Rgb*>(shaped), to - from}, Model(kO),
+                            g_levels[row]);
+      }
+    }
+  }
+
+  // The budget's ceiling for a shaped row.
+  static std::uint8_t Ceiling(std::size_t row) {
+    if constexpr (kBudget) {
+      return ledcolor::CeilingForBudget(g_levels[row], Model(kO),
+                                        std::uint64_t{kO.budget_ma} * 1000);
+    }
+    return 255;
   }
 
   // Shapes the followed frame's LEDs up to `to`; `colours` are its bytes from its first LED on.
   void ShapeUpTo(std::span<const std::uint8_t> colours, std::size_t to) {
-    if (to <= shaped_) {
-      return;
+    if (to > shaped_) {
+      ShapeInto(arriving_, kind_, colours, shaped_, to);
+      shaped_ = to;
     }
-    const std::span<std::uint8_t> row = g_rows[arriving_];
-    Shape(kO, kGamma ? &kGammaTable : nullptr, kind_, colours, shaped_, to, row);
-    if constexpr (kBudget) {
-      const std::span<const std::uint8_t> shaped =
-          std::span<const std::uint8_t>(row).subspan(kO.Channels() * shaped_);
-      if constexpr (kO.Channels() == 4) {
-        ledcolor::AddLevels({reinterpret_cast<const ledcolor::Rgbw*>(shaped.data()), to - shaped_},
-                            Model(kO), g_levels);
-      } else {
-        ledcolor::AddLevels({reinterpret_cast<const ledcolor::Rgb*>(shaped.data()), to - shaped_},
-                            Model(kO), g_levels);
-      }
-    }
-    shaped_ = to;
   }
 
   // The waiting row to the strip: one-wire strips a few LEDs (or slots) ahead of the DMA, which
@@ -275,11 +322,12 @@ class Controller {
     }
   }
 
-  void Wait(std::size_t leds, std::uint8_t ceiling) {
+  void Wait(std::size_t leds, bool raw, std::uint8_t ceiling) {
     if (waiting_) {
       ++counters_.replaced;
     }
     waiting_leds_ = leds;
+    waiting_raw_ = raw;
     waiting_ceiling_ = ceiling;
     waiting_ = true;
   }
@@ -287,16 +335,18 @@ class Controller {
   Counters counters_;
   // The frame followed as it arrives: the reader's candidate, its kind, the LEDs shaped so far.
   bool following_ = false;
-  bool deferred_ = false;  // its white rule waits for the calibration
+  bool early_ = false;  // shaped as it arrives
   std::uint32_t candidate_ = 0;
   firmware::Frame kind_;
   std::size_t shaped_ = 0;
   std::size_t arriving_ = 0;  // the row it is shaped into
-  // The frame waiting for the strip.
+  // The frame waiting for the strip: shaped (in the other row, its ceiling found), or as received
+  // (in g_waiting, of kind waiting_kind_).
   bool waiting_ = false;
+  bool waiting_raw_ = false;
   std::size_t waiting_leds_ = 0;
   std::uint8_t waiting_ceiling_ = 255;
-  firmware::Frame waiting_kind_;  // a WS2816's, copied whole
+  firmware::Frame waiting_kind_;
   bool blanked_ = false;
   std::size_t last_shown_leds_ = 0;
   std::uint32_t last_frame_us_ = 0;
@@ -318,8 +368,16 @@ void Handle(const ledcolor::AdalightReader& reader,
     g_controller.Hello(reader.SkippedBytes(), g_input == Input::kUsb);
   } else if (result.request == ledcolor::HostRequest::kGoodbye) {
     g_controller.Blank();
-  } else {
-    g_controller.Arrive(reader.Collecting());
+  }
+}
+
+// A frame on the UART whose last byte is due within a tick: woken then, not at the tick, so the
+// time from its last byte to the strip does not wait for the tick. (USB wakes the core by its
+// interrupt.) The bytes' time in 1/1024 us, a little short of the us, so the wake is never late.
+constexpr std::uint32_t kTickBytes = 100'000 / kByteNs;
+void WakeForFrameEnd(const ledcolor::AdalightReader::Progress& progress) {
+  if (progress.led_count != 0 && BytesLeft(progress) <= kTickBytes) {
+    WakeWithin(static_cast<std::uint32_t>((BytesLeft(progress) * kByteNs) >> 10) + 1);
   }
 }
 
@@ -347,17 +405,29 @@ void Main() {
     if ((from_usb ? usb_spoke : uart_spoke)) {
       heard_us = now;
     }
-    if ((from_usb && usb.restarted) || (!from_usb && uart.lost)) {
-      reader.Reset();  // a gap in the stream, a bus reset or a closed port: no frame spans it
-    }
+    // A gap in the stream, a bus reset or a closed port: no frame spans it. The bytes that came
+    // before a USB restart are read first, so that a frame whole before the port closed shows,
+    // and one it cut does not.
+    bool reset = (from_usb && usb.restarted) || (!from_usb && uart.lost);
+    std::size_t before = from_usb && usb.restarted ? usb.before_restart : 0;
     const std::span<const std::uint8_t> first = from_usb ? usb.first : uart.first;
     const std::span<const std::uint8_t> second = from_usb ? usb.second : uart.second;
-    for (std::span<const std::uint8_t> piece : {first, second}) {
+    const auto feed = [&](std::span<const std::uint8_t> piece) {
       while (g_input != Input::kNone && !piece.empty()) {
         const ledcolor::AdalightReader::Result result = reader.Feed(piece);
         piece = piece.subspan(result.consumed);
         Handle(reader, result);
       }
+    };
+    for (const std::span<const std::uint8_t> piece : {first, second}) {
+      const std::size_t head = std::min(before, piece.size());
+      feed(piece.first(head));
+      before -= head;
+      if (reset && before == 0) {
+        reader.Reset();
+        reset = false;
+      }
+      feed(piece.subspan(head));
     }
     // Frames a failed candidate left held.
     for (auto result = reader.Feed({});
@@ -365,8 +435,13 @@ void Main() {
          result = reader.Feed({})) {
       Handle(reader, result);
     }
+    const ledcolor::AdalightReader::Progress progress = reader.Collecting();
+    g_controller.Arrive(progress, g_input == Input::kUsb);
     g_controller.Drive();
     PumpSend();
+    if (g_input == Input::kUart) {
+      WakeForFrameEnd(progress);
+    }
     Sleep();
   }
 }

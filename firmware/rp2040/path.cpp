@@ -74,7 +74,9 @@ void Shape(const Options& options, const ledcolor::ByteTable* gamma, const Frame
     if (gamma != nullptr) {
       ledcolor::ApplyTable(rgb, *gamma);
     }
-    ledcolor::ApplyCeiling(rgb, ledcolor::Rgb{b.r, b.g, b.b});
+    if ((b.r & b.g & b.b) != 255) {  // a balance of 255 changes nothing
+      ledcolor::ApplyCeiling(rgb, ledcolor::Rgb{b.r, b.g, b.b});
+    }
     return;
   }
   const std::span<ledcolor::Rgbw> rgbw = LedsOf<ledcolor::Rgbw>(row, from, to);
@@ -103,7 +105,9 @@ void Shape(const Options& options, const ledcolor::ByteTable* gamma, const Frame
       }
     }
   }
-  ledcolor::ApplyCeiling(rgbw, b);
+  if ((b.r & b.g & b.b & b.w) != 255) {
+    ledcolor::ApplyCeiling(rgbw, b);
+  }
 }
 
 void Dim(const Options& options, std::span<std::uint8_t> row, std::size_t leds,

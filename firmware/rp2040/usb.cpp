@@ -83,7 +83,8 @@ volatile std::uint32_t g_written = 0;
 volatile std::uint32_t g_read = 0;  // what the main loop has read: free for the interrupt
 std::uint32_t g_handed = 0;         // what the last TakeUsb handed out, read by the next
 volatile bool g_restarted = false;
-volatile bool g_out_waiting = false;  // the OUT buffer is not re-armed: the ring was full
+volatile std::uint32_t g_restart_at = 0;  // g_written at the last restart
+volatile bool g_out_waiting = false;      // the OUT buffer is not re-armed: the ring was full
 
 std::array<std::uint8_t, 64> g_ep0{};  // what EP0 sends next
 const std::uint8_t* g_ep0_data = nullptr;
@@ -227,6 +228,7 @@ void Setup() {
   } else if (type == 0x21 && request == 0x22) {  // SET_CONTROL_LINE_STATE
     if ((value & 1U) == 0) {
       g_restarted = true;  // the host closed the port: a partial frame is no frame
+      g_restart_at = g_written;
     }
     return SendStatus();
   }
@@ -238,13 +240,18 @@ void Setup() {
 
 void TakeOut() {
   const std::uint32_t size = Reg(BufferControl(kDataEp, false)) & 0x3FF;
+  // The buffer's words byte by byte into the ring, its position in a register (g_written is
+  // volatile): a packet every 22 us at full speed leaves no cycles to spare.
+  const std::uint32_t written = g_written;
+  std::uint32_t at = written;
   for (std::uint32_t i = 0; i < size; i += 4) {
-    const std::uint32_t word = Reg(kDpram + kDataOutBuffer + i);
-    for (std::uint32_t k = 0; k < 4 && i + k < size; ++k) {
-      g_ring[(g_written + i + k) % kRingSize] = static_cast<std::uint8_t>(word >> (8 * k));
+    std::uint32_t word = Reg(kDpram + kDataOutBuffer + i);
+    const std::uint32_t end = at + (size - i < 4 ? size - i : 4);
+    for (; at != end; ++at, word >>= 8) {
+      g_ring[at % kRingSize] = static_cast<std::uint8_t>(word);
     }
   }
-  g_written = g_written + size;
+  g_written = written + size;
   // Re-armed at once while the ring has room for a packet; else when the main loop reads.
   if (g_written - g_read <= kRingSize - 64) {
     ArmDataOut();
@@ -262,14 +269,23 @@ extern "C" void UsbIrq() {
     Reg(kAddrEndp) = 0;
     g_address = 0;
     g_restarted = true;
+    g_restart_at = g_written;
+  }
+  // Buffers done, read before a setup packet is handled: data that came in with a port's closing
+  // (SET_CONTROL_LINE_STATE) belongs before the restart it marks.
+  std::uint32_t done = 0;
+  if ((status & (1U << 4)) != 0) {
+    done = Reg(kBuffStatus);
+    Reg(kBuffStatus) = done;
+    if ((done & (1U << (2 * kDataEp + 1))) != 0) {
+      TakeOut();
+    }
   }
   if ((status & (1U << 16)) != 0) {  // a setup packet
     Reg(kSieStatus) = kSieSetupRec;
     Setup();
   }
-  if ((status & (1U << 4)) != 0) {  // buffers done
-    const std::uint32_t done = Reg(kBuffStatus);
-    Reg(kBuffStatus) = done;
+  if (done != 0) {
     if ((done & 1U) != 0) {  // EP0 IN
       if (g_address != 0 && (Reg(kAddrEndp) & 0x7F) == 0) {
         Reg(kAddrEndp) = g_address;
@@ -285,9 +301,6 @@ extern "C" void UsbIrq() {
             static_cast<std::uint8_t>(Reg(kDpram + kEp0Buffer + (i & ~3U)) >> (8 * (i & 3U)));
       }
       SendStatus();
-    }
-    if ((done & (1U << (2 * kDataEp + 1))) != 0) {
-      TakeOut();
     }
     if ((done & (1U << (2 * kDataEp))) != 0) {
       g_in_busy = false;
@@ -318,6 +331,7 @@ UsbArrived TakeUsb() {
   g_read = g_handed;  // the pieces handed out last time are read by now
   const std::uint32_t written = g_written;
   arrived.restarted = g_restarted;
+  arrived.before_restart = arrived.restarted ? g_restart_at - g_handed : 0;
   g_restarted = false;
   asm volatile("cpsie i" ::: "memory");
   const std::uint32_t fresh = written - g_handed;

@@ -16,6 +16,7 @@ struct UsbArrived {
   std::span<const std::uint8_t> first;
   std::span<const std::uint8_t> second;
   bool restarted = false;  // a bus reset or a dropped DTR since the last call: drop partial frames
+  std::size_t before_restart = 0;  // of these bytes, those that came before the (last) restart
 };
 UsbArrived TakeUsb();
 // Queues text for the bulk IN endpoint; what does not fit is dropped.

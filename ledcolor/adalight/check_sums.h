@@ -17,6 +17,12 @@ class CheckSums {
   // Each member set to 0 on its own: an object cleared whole is cleared through a memset call at
   // -Os, which a firmware that reads frames would link for this alone.
   CheckSums() noexcept {}  // NOLINT(modernize-use-equals-default): see above
+  // The sums a reader keeps between calls, as State() gave them (all 0: none yet).
+  explicit CheckSums(const std::array<std::uint32_t, 4>& state) noexcept
+      : sum_(state[0]), sum_of_sums_(state[1]), xor_sum_(state[2]), position_(state[3]) {}
+  [[nodiscard]] std::array<std::uint32_t, 4> State() const noexcept {
+    return {sum_, sum_of_sums_, xor_sum_, position_};
+  }
   // Adds `bytes`; with `copy`, writes them there too (`copy` must not overlap them).
   void Add(std::span<const std::uint8_t> bytes, std::uint8_t* copy = nullptr) noexcept;
   // f1, f2 and fx, the last sent as 0xAA when it is 0x41.

@@ -60,13 +60,18 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
       }
       if (judged.kind == Judgement::Kind::kFrame) {
         ++candidate_;
+        colour_sums_ = {};
         colour_bytes_ = adalight::ColourBytes(judged.variant, judged.led_count);
         trailer_bytes_ = adalight::TrailerBytes(judged.variant);
         continue;
       }
     } else if (held_size_ < colour_bytes_) {
-      // memmove: the input may lie in the storage itself.
+      // memmove: the input may lie in the storage itself. Summed where they land.
+      const std::size_t from = held_size_;
       pos += TakeInto(StorageBytes(), held_size_, colour_bytes_, bytes.subspan(pos));
+      adalight::CheckSums sums(colour_sums_);
+      sums.Add({StorageBytes() + from, held_size_ - from});
+      colour_sums_ = sums.State();
       continue;
     } else if (pos += TakeInto(tail_.data(), tail_size_, trailer_bytes_, bytes.subspan(pos));
                tail_size_ < trailer_bytes_) {
@@ -101,10 +106,9 @@ AdalightReader::Result AdalightReader::Found(std::size_t consumed) const noexcep
 
 bool AdalightReader::TakeWhole() noexcept {
   // The candidate's colours lie at the front of the storage, and its calibration (for "AwA") and
-  // check bytes in tail_: summed where they lie, and taken as they lie.
+  // check bytes in tail_: taken as they lie.
   const std::size_t extra = trailer_bytes_ - kAdalightCheckSize;
-  adalight::CheckSums sums;
-  sums.Add({StorageBytes(), colour_bytes_});
+  adalight::CheckSums sums(colour_sums_);  // its colours', summed as they came
   if (extra != 0) {
     sums.Add(std::span(tail_).first(extra));
   }
@@ -212,6 +216,9 @@ void AdalightReader::Adopt(std::size_t at,
     tail[i] = HeldByte(colours + colours_held + i);
   }
   MoveToStorage(colours, colours_held);
+  adalight::CheckSums sums;
+  sums.Add({StorageBytes(), colours_held});
+  colour_sums_ = sums.State();
   Move(header_.data(), header.data(), have);
   header_size_ = have;
   held_from_ = 0;

@@ -34,17 +34,28 @@ void Add(const std::uint8_t* bytes, std::size_t leds, const PowerModel& model,
 // 255 times the channels' current at ceiling c: the sum over the levels v of
 // weights[v] * floor(v * c / 255). Each weight is taken as two 16-bit halves, whose products with
 // a level (below 2^24) summed over 255 levels stay below 2^32.
-std::uint64_t Scaled(const LevelWeights& levels, std::uint8_t ceiling) noexcept {
+// With kLit, also `lit`, the sum of the weights of the levels above 0 (below full_ua, so below
+// 2^32). Levels no component is at are passed over: a frame of few colours has few levels.
+template <bool kLit>
+std::uint64_t Scaled(const LevelWeights& levels, std::uint8_t ceiling,
+                     std::uint32_t* lit = nullptr) noexcept {
   const std::uint32_t multiplier = brightness::CeilingMultiplier(ceiling);
   std::uint32_t low = 0;
   std::uint32_t high = 0;
-  std::uint32_t x = 0;  // v * multiplier, whose top bits are the dimmed level
-  for (std::size_t v = 1; v < 256; ++v) {
-    x += multiplier;
-    const std::uint32_t dimmed = x >> 16;
+  std::uint32_t sum = 0;
+  for (std::uint32_t v = 1; v < 256; ++v) {
     const std::uint32_t weight = levels.weights[v];
-    low += (weight & 0xFFFF) * dimmed;
-    high += (weight >> 16) * dimmed;
+    if (weight != 0) {
+      const std::uint32_t dimmed = (v * multiplier) >> 16;
+      low += (weight & 0xFFFF) * dimmed;
+      high += (weight >> 16) * dimmed;
+      if constexpr (kLit) {
+        sum += weight;
+      }
+    }
+  }
+  if constexpr (kLit) {
+    *lit = sum;
   }
   return (std::uint64_t{high} << 16) + low;
 }
@@ -72,19 +83,34 @@ std::uint8_t CeilingForBudget(const LevelWeights& levels, const PowerModel& mode
   }
   // As the row's search: the largest c with S(c) <= 255 * left, between bounds from S(255), each
   // component losing less than one level to rounding down -- here at most the weights of the
-  // levels above 0, which full_ua bounds.
+  // levels above 0, which the first pass sums too.
   const std::uint64_t left = budget_ua - idle;
-  const std::uint64_t full = Scaled(levels, 255);
+  std::uint32_t lit = 0;
+  const std::uint64_t full = Scaled<true>(levels, 255, &lit);
   if (left >= std::uint64_t{1} << 46 || full <= 255 * left) {
     return 255;
   }
   const std::uint64_t limit = 255 * left;
   unsigned lo = power::Quotient(255 * limit + 254, full);
-  unsigned hi = power::Quotient(255 * limit + 254 * levels.full_ua, full) + 1;
+  unsigned hi = power::Quotient(255 * limit + 254 * std::uint64_t{lit}, full) + 1;
   hi = hi < 255 ? hi : 255;
+  // A component loses half a level on average, which puts the ceiling near the middle of the
+  // bounds' reasons: tried first, then its neighbour on the far side, which most often settles it
+  // in two passes; else the halving goes on from there.
+  const unsigned guess = power::Quotient(255 * limit + 127 * std::uint64_t{lit}, full);
+  const auto fits = [&](unsigned c) {
+    return Scaled<false>(levels, static_cast<std::uint8_t>(c)) <= limit;
+  };
+  if (guess > lo && guess < hi) {
+    (fits(guess) ? lo : hi) = guess;
+    const unsigned next = lo == guess ? guess + 1 : guess - 1;
+    if (next > lo && next < hi) {
+      (fits(next) ? lo : hi) = next;
+    }
+  }
   while (hi - lo > 1) {
     const unsigned tried = lo + (hi - lo) / 2;
-    (Scaled(levels, static_cast<std::uint8_t>(tried)) <= limit ? lo : hi) = tried;
+    (fits(tried) ? lo : hi) = tried;
   }
   return static_cast<std::uint8_t>(lo);
 }

@@ -7,8 +7,9 @@
 //   row LEDS                         ->  expect HEX (an RGB frame as net_sender sends it: byte
 //                                        i is (7 i + 3) mod 256)
 //   color RRGGBB LEDS                ->  expect HEX (every LED that colour)
-//   outputs                          ->  outputs N PIN SUM (the outputs, the first one's pin,
-//                                        the segments' sum, 0 for equal parts)
+//   outputs                          ->  outputs N PIN SUM MA (the outputs, the first one's pin,
+//                                        the segments' sum, 0 for equal parts; the budget)
+//   solid RRGGBB LEDS                ->  wire HEX, then expect HEX (an "Awa" frame of one colour)
 //   split LEDS                       ->  split FIRST COUNT ... SLOTS (each output's segment)
 // With parallel outputs an expectation is each output's bytes in turn, dark slots included.
 #include <algorithm>
@@ -75,8 +76,8 @@ int main() {
       for (const std::uint16_t count : o.segments) {
         sum += count;
       }
-      std::printf("outputs %u %u %zu\n", static_cast<unsigned>(o.outputs),
-                  static_cast<unsigned>(o.data_pin), sum);
+      std::printf("outputs %u %u %zu %u\n", static_cast<unsigned>(o.outputs),
+                  static_cast<unsigned>(o.data_pin), sum, static_cast<unsigned>(o.budget_ma));
     } else if (command == "split") {
       words >> leds;
       const firmware::Segments split = firmware::SplitFrame(o, leds);
@@ -101,7 +102,7 @@ int main() {
         colours[i] = static_cast<std::uint8_t>(7 * i + 3);
       }
       PrintHex("expect", Expect({leds, false, std::nullopt}, colours));
-    } else if (command == "color") {
+    } else if (command == "color" || command == "solid") {
       std::string hex;
       words >> hex >> leds;
       ledcolor::Rgb colour{};
@@ -111,6 +112,14 @@ int main() {
       std::vector<std::uint8_t> colours;
       for (std::size_t i = 0; i < leds; ++i) {
         colours.insert(colours.end(), {colour.r, colour.g, colour.b});
+      }
+      if (command == "solid") {
+        std::vector<std::uint8_t> wire(
+            ledcolor::AdalightFrameSize(leds, ledcolor::AdalightFormat::kAwa));
+        wire.resize(ledcolor::EncodeAdalightFrame(
+            {reinterpret_cast<const ledcolor::Rgb*>(colours.data()), leds}, wire,
+            ledcolor::AdalightFormat::kAwa));
+        PrintHex("wire", wire);
       }
       PrintHex("expect", Expect({leds, false, std::nullopt}, colours));
     } else if (command == "frame") {

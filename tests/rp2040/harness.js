@@ -83,10 +83,12 @@ class Pico {
     return this.cdc;
   }
 
-  // Sends bytes over USB, a packet's worth at a time as the host takes them.
-  sendUsb(bytes) {
-    for (let at = 0; at < bytes.length; at += 64) {
-      while (this.cdc.txFIFO.itemCount > 0) this.run(2e4);
+  // Sends bytes over USB, a packet's worth at a time as the host takes them, or one every
+  // `packetNs` at the most (the emulator's host runs faster than full speed's 1 MB/s or so).
+  sendUsb(bytes, packetNs = 0) {
+    for (let at = 0, due = this.clock.nanos; at < bytes.length; at += 64) {
+      while (this.cdc.txFIFO.itemCount > 0 || this.clock.nanos < due) this.run(Math.max(1e3, Math.min(2e4, due - this.clock.nanos)));
+      due = this.clock.nanos + packetNs;
       for (const b of bytes.subarray(at, at + 64)) this.cdc.sendSerialByte(b);
       this.usbDeliver();
     }

@@ -144,6 +144,7 @@ function usbInputs() {
   // Closed mid-frame (DTR dropped), then opened again: the half frame never shows.
   const c = frames(['awa'], 2, 50, 300);
   pico.sendUsb(c[0].wire.subarray(0, 80));
+  pico.run(1e6);  // the host's write done before it closes the port
   pico.controlIn(createSetupPacket({ dataDirection: 0, type: 1, recipient: 1, bRequest: 0x22, wValue: 0, wIndex: 0, wLength: 0 }));
   pico.controlIn(createSetupPacket({ dataDirection: 0, type: 1, recipient: 1, bRequest: 0x22, wValue: 3, wIndex: 0, wLength: 0 }));
   pico.sendUsb(c[0].wire.subarray(80));
