@@ -238,7 +238,7 @@ class Controller {
     candidate_ = candidate;
     kind_ = kind;
     shaped_ = 0;
-    ClearLevels(arriving_);
+    cleared_ = false;
   }
 
   static void ClearLevels(std::size_t row) {
@@ -275,6 +275,10 @@ class Controller {
 
   // Shapes the followed frame's LEDs up to `to`; `colours` are its bytes from its first LED on.
   void ShapeUpTo(std::span<const std::uint8_t> colours, std::size_t to) {
+    if (!cleared_) {  // on the first LEDs shaped: a frame kept as received needs no weights here
+      ClearLevels(arriving_);
+      cleared_ = true;
+    }
     if (to > shaped_) {
       ShapeInto(arriving_, kind_, colours, shaped_, to);
       shaped_ = to;
@@ -335,7 +339,8 @@ class Controller {
   Counters counters_;
   // The frame followed as it arrives: the reader's candidate, its kind, the LEDs shaped so far.
   bool following_ = false;
-  bool early_ = false;  // shaped as it arrives
+  bool early_ = false;    // shaped as it arrives
+  bool cleared_ = false;  // its row's levels cleared
   std::uint32_t candidate_ = 0;
   firmware::Frame kind_;
   std::size_t shaped_ = 0;

@@ -95,9 +95,9 @@ std::uint8_t CeilingForBudget(const LevelWeights& levels, const PowerModel& mode
   unsigned hi = power::Quotient(255 * limit + 254 * std::uint64_t{lit}, full) + 1;
   hi = hi < 255 ? hi : 255;
   // A component loses half a level on average, which puts the ceiling near the middle of the
-  // bounds' reasons: tried first, then its neighbour on the far side, which most often settles it
+  // bounds: tried first, then its neighbour on the far side, which most often settles it
   // in two passes; else the halving goes on from there.
-  const unsigned guess = power::Quotient(255 * limit + 127 * std::uint64_t{lit}, full);
+  const unsigned guess = (lo + hi) / 2;  // (255 limit + 127 lit) / full, near enough
   const auto fits = [&](unsigned c) {
     return Scaled<false>(levels, static_cast<std::uint8_t>(c)) <= limit;
   };
