@@ -152,7 +152,8 @@ void PackWords(const Options& options, std::span<const std::uint8_t> bytes, std:
   to = std::min({to, bytes.size() / per, words.size()});
   for (std::size_t i = from; i < to; ++i) {
     const std::uint8_t* b = bytes.data() + per * i;
-    std::uint32_t word = std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | b[2] << 8;
+    const std::uint32_t word =
+        std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8;
     words[i] = per == 4 ? word | b[3] : word;
   }
 }

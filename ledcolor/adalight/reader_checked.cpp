@@ -60,7 +60,7 @@ AdalightReader::Result AdalightReader::FeedChecked(std::span<const std::uint8_t>
       }
       if (judged.kind == Judgement::Kind::kFrame) {
         ++candidate_;
-        colour_sums_ = {};
+        colour_sums_ = adalight::CheckSums().State();  // no memset, as CheckSums() says
         colour_bytes_ = adalight::ColourBytes(judged.variant, judged.led_count);
         trailer_bytes_ = adalight::TrailerBytes(judged.variant);
         continue;
