@@ -7,6 +7,7 @@
 
 #include "firmware/rp2040/firmware.h"
 #include "firmware/rp2040/hardware.h"
+#include "firmware/rp2040/option_block.h"
 #include "firmware/rp2040/options.h"
 #include "firmware/rp2040/usb.h"
 
@@ -14,19 +15,32 @@ namespace firmware {
 
 namespace {
 
-constexpr const Options& kO = kOptions;
-constexpr std::size_t kMaxLeds = kO.max_leds;
+// The build fixes the capacity (max_leds, which sizes the buffers); every other option comes
+// from the option block in flash when it holds a sound one (`ledcolor uf2 set`), else from the
+// build's own, which the image also carries in a record at a fixed place for a tool to read.
+constexpr const Options& kBuiltIn = kOptions;
+constexpr std::size_t kMaxLeds = kBuiltIn.max_leds;
 static_assert(kMaxLeds >= 1 && kMaxLeds <= ledcolor::kAdalightMaxLeds);
-static_assert(kO.baud >= 9600 && kO.baud <= 7'800'000, "the UART takes up to clk_peri / 16");
+static_assert(kBuiltIn.baud >= 9600 && kBuiltIn.baud <= 7'800'000,
+              "the UART takes up to clk_peri / 16");
+static_assert(kBuiltIn.gamma >= 0.1 && kBuiltIn.gamma <= 10, "LEDCOLOR_FW_GAMMA: 0.1 to 10");
 
-constexpr bool kGamma = kO.gamma != 1.0;
-// The compiler computes the table: no floating point on the chip.
-constexpr ledcolor::ByteTable kGammaTable =
-    *ledcolor::MakeGammaTable(kO.gamma >= 0.1 && kO.gamma <= 10 ? kO.gamma : 1.0);
-static_assert(!kGamma || (kO.gamma >= 0.1 && kO.gamma <= 10), "LEDCOLOR_FW_GAMMA: 0.1 to 10");
-// A 16-bit strip's gamma goes from the host's 8-bit levels straight into 16 bits (1.0: v * 257).
-constexpr ledcolor::WordTable kGammaTable16 =
-    *ledcolor::MakeGammaTable16(kO.gamma >= 0.1 && kO.gamma <= 10 ? kO.gamma : 1.0);
+// The built-in options as a block, with the tables the compiler computes: no floating point on
+// the chip. A block in flash brings its own tables.
+constexpr Settings kBuiltInSettings{
+    kBuiltIn, static_cast<std::uint32_t>(kBuiltIn.gamma * 1000 + 0.5),
+    *ledcolor::MakeGammaTable(kBuiltIn.gamma), *ledcolor::MakeGammaTable16(kBuiltIn.gamma)};
+constexpr std::array<std::uint8_t, kRecordBytes> MakeRecord() {
+  std::array<std::uint8_t, kRecordBytes> record{};
+  (void)WriteBlock(kBuiltInSettings, kRecordMagic, record, static_cast<std::uint16_t>(kMaxLeds));
+  return record;
+}
+[[gnu::section(".options_record"), gnu::used]] constexpr std::array<std::uint8_t, kRecordBytes>
+    kRecord = MakeRecord();
+
+Settings g_settings = kBuiltInSettings;  // the options in force
+const Options& g_o = g_settings.options;
+bool g_from_flash = false;
 
 // The reader's storage: room for an "AWa" frame of kMaxLeds, 4 bytes an LED.
 std::array<ledcolor::Rgb, ledcolor::AdalightStorageLeds(kMaxLeds, 4)> g_storage;
@@ -35,39 +49,48 @@ std::array<ledcolor::Rgb, ledcolor::AdalightStorageLeds(kMaxLeds, 4)> g_storage;
 // the budget): the frame arriving, and the complete one waiting for the strip. A frame that
 // completes while another waits, or while the strip stays busy, is kept as received instead, and
 // shaped when the strip takes it: it may yet be replaced. A WS2816's 16-bit path runs whole on the
-// frame as received.
-constexpr bool kShapeEarly = kO.strip != Strip::kWs2816;
-constexpr bool kBudget = kO.budget_ma != 0;
-constexpr std::size_t kRowBytes = kO.Channels() * kMaxLeds;
-// The unused form's buffers keep a token size: both forms are compiled, one is run.
-std::array<std::array<std::uint8_t, kShapeEarly ? kRowBytes : 4>, 2> g_rows;
-std::array<ledcolor::LevelWeights, kShapeEarly && kBudget ? 2 : 1> g_levels;
-// The weights' 32 bits hold every LED at full: 4096 LEDs at 1 A an LED.
-static_assert(!kBudget || kMaxLeds * (std::uint64_t{16'000 + 11'000 + 15'000} +
-                                      (kO.Channels() == 4 ? kO.white_ma * 1000ULL : 0)) <=
-                              0xFFFFFFFFULL,
-              "LEDCOLOR_FW_WHITE_MA: the budget's figures for MAX_LEDS LEDs pass 2^32 uA");
-// The waiting frame as received (3 or 4 bytes an LED), and a WS2816's RGBW work row.
+// frame as received. Sized for any strip: 4 bytes an LED.
+constexpr std::size_t kRowBytes = 4 * kMaxLeds;
+std::array<std::array<std::uint8_t, kRowBytes>, 2> g_rows;
+std::array<ledcolor::LevelWeights, 2> g_levels;
+// The waiting frame as received (3 or 4 bytes an LED).
 std::array<std::uint8_t, 4 * kMaxLeds> g_waiting;
-std::array<ledcolor::Rgbw, kShapeEarly ? 1 : kMaxLeds> g_work;
 
-// The strip's bytes; aligned, since a 16-bit strip's row is made in it.
-alignas(4) std::array<std::uint8_t, kO.MaxOutBytes()> g_out;
-// A word for each SPI byte; for one-wire strips a word for each 3 or 4 bytes (a WS2816's 6 bytes
-// an LED go as two 24-bit words); for parallel outputs two words for each byte of an LED slot.
-constexpr bool kParallel = kO.outputs > 1;
-std::array<std::uint32_t, !kO.OneWire()                ? kO.MaxOutBytes()
-                          : kParallel                  ? 2 * kO.LedBytes() * kO.MaxSlots()
-                          : kO.strip == Strip::kWs2816 ? 2 * kMaxLeds
-                                                       : kMaxLeds>
-    g_words;
+// The strip's bytes, for any strip of kMaxLeds; aligned, since a 16-bit strip's row is made in
+// it.
+alignas(4) std::array<std::uint8_t, MostOutBytes(kBuiltIn)> g_out;
+// The DMA's words: a word for each SPI byte; for one-wire strips a word for each 3 or 4 bytes (a
+// WS2816's 6 bytes an LED go as two 24-bit words); for parallel outputs two words for each byte
+// of an LED slot. Room for the built-in options and for any strip on one output; a block whose
+// outputs need more is refused.
+constexpr std::size_t kWords = ImageWords(kBuiltIn);
+std::array<std::uint32_t, kWords> g_words;
 // SRAM is 256 KiB and holds the code too: what the frames need must leave room for the rest (the
 // code, the UART ring, USB), or the build stops here with a word on it rather than in the linker.
-static_assert(sizeof g_storage + sizeof g_rows + sizeof g_levels + sizeof g_waiting +
-                      sizeof g_work + sizeof g_out + sizeof g_words <=
+static_assert(sizeof g_storage + sizeof g_rows + sizeof g_levels + sizeof g_waiting + sizeof g_out +
+                      sizeof g_words <=
                   200 * 1024,
               "LEDCOLOR_FW_MAX_LEDS: the frame buffers of this strip type do not fit in the "
               "RP2040's SRAM; build with fewer LEDs");
+
+// The option block, read once at boot: ignored whole when missing, damaged or out of range.
+void ReadOptions() {
+  const std::span<const std::uint8_t> flash(
+      reinterpret_cast<const std::uint8_t*>(kOptionBlockAddress), kBlockBytes);
+  const ReadResult read = ReadBlock(flash, kBlockMagic, kMaxLeds);
+  if (read.settings &&
+      Check(read.settings->options, kMaxLeds, kWords).kind == Problem::Kind::kNone) {
+    g_settings = *read.settings;
+    g_settings.options.version = kBuiltIn.version;
+    g_from_flash = true;
+  }
+}
+
+bool ShapeEarly() { return g_o.strip != Strip::kWs2816; }
+bool Budget() { return g_o.budget_ma != 0; }
+const ledcolor::ByteTable* Gamma() {
+  return g_settings.gamma_milli != 1000 ? &g_settings.gamma : nullptr;
+}
 
 struct Counters {
   std::uint32_t shown = 0;
@@ -98,10 +121,11 @@ struct Line {
 };
 
 // The bytes of the frame being read still to come, and their time on the UART.
-constexpr std::uint32_t kByteNs = 10'000'000'000ULL / kO.baud;
+std::uint32_t g_byte_ns = 1;  // set at boot
+std::uint32_t ByteNs() { return g_byte_ns; }
 std::size_t BytesLeft(const ledcolor::AdalightReader::Progress& progress) {
   const std::size_t trailer =
-      kO.format == ledcolor::AdalightFormat::kAwa
+      g_o.format == ledcolor::AdalightFormat::kAwa
           ? ledcolor::kAdalightCheckSize +
                 (progress.calibrated ? ledcolor::kAdalightCalibrationSize : 0)
           : 0;
@@ -112,8 +136,8 @@ class Controller {
  public:
   // The LEDs of the frame being read that arrived since the last call, shaped when it is worth it.
   void Arrive(const ledcolor::AdalightReader::Progress& progress, bool usb) {
-    if constexpr (kShapeEarly) {
-      if (progress.led_count == 0 || progress.led_count > kMaxLeds) {
+    if (ShapeEarly()) {
+      if (progress.led_count == 0 || progress.led_count > g_o.max_leds) {
         return;
       }
       if (!Following(progress.candidate, progress.led_count, progress.rgbw)) {
@@ -121,10 +145,10 @@ class Controller {
         // Worth it when the strip is to be free by the frame's end, which it can then start at
         // once; else the frame may yet be replaced before the strip takes it. (USB brings a frame
         // in little time; an "AwA" frame's white rule waits for the calibration after its LEDs.)
-        const std::uint64_t left_ns = usb ? 0 : std::uint64_t{BytesLeft(progress)} * kByteNs;
+        const std::uint64_t left_ns = usb ? 0 : std::uint64_t{BytesLeft(progress)} * ByteNs();
         early_ = !waiting_ && StripFreeWithin(static_cast<std::uint32_t>(left_ns / 1000)) &&
-                 !(progress.calibrated && kO.strip == Strip::kSk6812 &&
-                   kO.white_rule == WhiteRule::kHosts);
+                 !(progress.calibrated && g_o.strip == Strip::kSk6812 &&
+                   g_o.white_rule == WhiteRule::kHosts);
       }
       if (early_) {
         ShapeUpTo(progress.colours, progress.colours.size() / (progress.rgbw ? 4 : 3));
@@ -134,7 +158,7 @@ class Controller {
 
   // A complete frame, returned while the reader's candidate number is `candidate`.
   void Frame(const ledcolor::AdalightReader::Result& frame, std::uint32_t candidate) {
-    if (frame.led_count > kMaxLeds) {
+    if (frame.led_count > g_o.max_leds) {
       ++counters_.oversized;
       return;
     }
@@ -145,7 +169,7 @@ class Controller {
         (rgbw ? 4 : 3) * frame.led_count);
     const firmware::Frame kind{frame.led_count, rgbw, frame.calibration};
     bool shaped = false;
-    if constexpr (kShapeEarly) {
+    if (ShapeEarly()) {
       // The frame followed: what came since the last call shaped, then only the budget's ceiling
       // is left to find. Another, when the strip is free: shaped whole now.
       const bool followed = early_ && Following(candidate, frame.led_count, rgbw);
@@ -185,17 +209,18 @@ class Controller {
   // On the input the hello came in on.
   void Hello(std::uint64_t skipped, bool usb) const {
     Line line;
-    line.Add("ledcolor-rp2040 ").Add(kO.version).Add(" ").Add(kO.strip_name).Add(" ");
-    line.Add(kMaxLeds).Add(" shown ").Add(counters_.shown).Add(" replaced ");
+    line.Add("ledcolor-rp2040 ").Add(kBuiltIn.version).Add(" ").Add(g_o.strip_name).Add(" ");
+    line.Add(g_o.max_leds).Add(" shown ").Add(counters_.shown).Add(" replaced ");
     line.Add(counters_.replaced).Add(" skipped ").Add(skipped);
-    line.Add(" oversized ").Add(counters_.oversized).Add("\r\n");
+    line.Add(" oversized ").Add(counters_.oversized);
+    line.Add(g_from_flash ? " config flash\r\n" : " config built-in\r\n");
     (usb ? SendUsb : SendText)(line.text.data(), line.size);
   }
 
   // Drives the waiting frame when the strip is free.
   void Drive() {
-    if (kO.idle_ms != 0 && !blanked_ && last_frame_us_ != 0 &&
-        NowUs() - last_frame_us_ >= kO.idle_ms * 1000) {
+    if (g_o.idle_ms != 0 && !blanked_ && last_frame_us_ != 0 &&
+        NowUs() - last_frame_us_ >= g_o.idle_ms * 1000) {
       Blank();
     }
     // Asked every turn, so that the strip's latch is counted from when its last bit went out,
@@ -205,7 +230,7 @@ class Controller {
       return;
     }
     waiting_ = false;
-    if constexpr (kShapeEarly) {
+    if (ShapeEarly()) {
       // A frame kept as received is shaped now, into the row a waiting frame takes.
       const std::size_t row = arriving_ ^ 1;
       std::uint8_t ceiling = waiting_ceiling_;
@@ -216,8 +241,11 @@ class Controller {
       }
       Send(g_rows[row], waiting_leds_, ceiling);
     } else {
-      const std::size_t size = RunPath(kO, kGamma ? &kGammaTable : nullptr, waiting_kind_,
-                                       g_waiting, g_work, g_out, &kGammaTable16);
+      // The 16-bit path whole, its RGBW work row in the rows' room.
+      const std::span<ledcolor::Rgbw> work(reinterpret_cast<ledcolor::Rgbw*>(g_rows[0].data()),
+                                           kMaxLeds);
+      const std::size_t size =
+          RunPath(g_o, Gamma(), waiting_kind_, g_waiting, work, g_out, &g_settings.gamma16);
       if (size == 0) {
         return;
       }
@@ -242,7 +270,7 @@ class Controller {
   }
 
   static void ClearLevels(std::size_t row) {
-    if constexpr (kBudget) {
+    if (Budget()) {
       g_levels[row] = {};
     }
   }
@@ -251,14 +279,14 @@ class Controller {
   static void ShapeInto(std::size_t row, const firmware::Frame& kind,
                         std::span<const std::uint8_t> colours, std::size_t from, std::size_t to) {
     const std::span<std::uint8_t> bytes = g_rows[row];
-    Shape(kO, kGamma ? &kGammaTable : nullptr, kind, colours, from, to, bytes);
-    if constexpr (kBudget) {
-      const std::uint8_t* shaped = bytes.data() + kO.Channels() * from;
-      if constexpr (kO.Channels() == 4) {
-        ledcolor::AddLevels({reinterpret_cast<const ledcolor::Rgbw*>(shaped), to - from}, Model(kO),
-                            g_levels[row]);
+    Shape(g_o, Gamma(), kind, colours, from, to, bytes);
+    if (Budget()) {
+      const std::uint8_t* shaped = bytes.data() + g_o.Channels() * from;
+      if (g_o.Channels() == 4) {
+        ledcolor::AddLevels({reinterpret_cast<const ledcolor::Rgbw*>(shaped), to - from},
+                            Model(g_o), g_levels[row]);
       } else {
-        ledcolor::AddLevels({reinterpret_cast<const ledcolor::Rgb*>(shaped), to - from}, Model(kO),
+        ledcolor::AddLevels({reinterpret_cast<const ledcolor::Rgb*>(shaped), to - from}, Model(g_o),
                             g_levels[row]);
       }
     }
@@ -266,9 +294,9 @@ class Controller {
 
   // The budget's ceiling for a shaped row.
   static std::uint8_t Ceiling(std::size_t row) {
-    if constexpr (kBudget) {
-      return ledcolor::CeilingForBudget(g_levels[row], Model(kO),
-                                        std::uint64_t{kO.budget_ma} * 1000);
+    if (Budget()) {
+      return ledcolor::CeilingForBudget(g_levels[row], Model(g_o),
+                                        std::uint64_t{g_o.budget_ma} * 1000);
     }
     return 255;
   }
@@ -290,26 +318,26 @@ class Controller {
   // clocked strips whole, their frame having a start and an end.
   static void Send(std::span<std::uint8_t> row, std::size_t leds, std::uint8_t ceiling) {
     constexpr std::size_t kChunk = 8;
-    constexpr std::size_t per = kO.Channels();
+    const std::size_t per = g_o.Channels();
     const auto encode = [&](std::size_t from, std::size_t to) {
       const std::span<std::uint8_t> part = row.subspan(per * from, per * (to - from));
-      Dim(kO, part, to - from, ceiling);
-      (void)Encode(kO, part, to - from, std::span(g_out).subspan(per * from));
+      Dim(g_o, part, to - from, ceiling);
+      (void)Encode(g_o, part, to - from, std::span(g_out).subspan(per * from));
     };
-    if constexpr (!kO.OneWire()) {
-      Dim(kO, row, leds, ceiling);
-      StartStrip(std::span(g_out).first(Encode(kO, row, leds, g_out)), g_words);
-    } else if constexpr (kParallel) {
-      const Segments split = SplitFrame(kO, leds);
+    if (!g_o.OneWire()) {
+      Dim(g_o, row, leds, ceiling);
+      StartStrip(std::span(g_out).first(Encode(g_o, row, leds, g_out)), g_words);
+    } else if (g_o.outputs > 1) {
+      const Segments split = SplitFrame(g_o, leds);
       const std::span<std::uint32_t> words = std::span(g_words).first(2 * per * split.slots);
       for (std::size_t slot = 0; slot < split.slots; slot += kChunk) {
         const std::size_t end = std::min(slot + kChunk, split.slots);
-        for (std::size_t k = 0; k < kO.outputs; ++k) {
+        for (std::size_t k = 0; k < g_o.outputs; ++k) {
           if (slot < split.count[k]) {
             encode(split.first[k] + slot, split.first[k] + std::min(end, split.count[k]));
           }
         }
-        LayOutParallel(kO, split, std::span(g_out).first(per * leds), slot, end, words);
+        LayOutParallel(g_o, split, std::span(g_out).first(per * leds), slot, end, words);
         if (slot == 0) {
           StartStripWords(words);
         }
@@ -318,7 +346,7 @@ class Controller {
       for (std::size_t from = 0; from < leds; from += kChunk) {
         const std::size_t to = std::min(from + kChunk, leds);
         encode(from, to);
-        PackWords(kO, std::span(g_out).first(per * leds), from, to, g_words);
+        PackWords(g_o, std::span(g_out).first(per * leds), from, to, g_words);
         if (from == 0) {
           StartStripWords(std::span(g_words).first(leds));
         }
@@ -379,19 +407,21 @@ void Handle(const ledcolor::AdalightReader& reader,
 // A frame on the UART whose last byte is due within a tick: woken then, not at the tick, so the
 // time from its last byte to the strip does not wait for the tick. (USB wakes the core by its
 // interrupt.) The bytes' time in 1/1024 us, a little short of the us, so the wake is never late.
-constexpr std::uint32_t kTickBytes = 100'000 / kByteNs;
 void WakeForFrameEnd(const ledcolor::AdalightReader::Progress& progress) {
-  if (progress.led_count != 0 && BytesLeft(progress) <= kTickBytes) {
-    WakeWithin(static_cast<std::uint32_t>((BytesLeft(progress) * kByteNs) >> 10) + 1);
+  const std::uint32_t byte_ns = ByteNs();
+  if (progress.led_count != 0 && BytesLeft(progress) <= 100'000 / byte_ns) {
+    WakeWithin(static_cast<std::uint32_t>((BytesLeft(progress) * byte_ns) >> 10) + 1);
   }
 }
 
 }  // namespace
 
 void Main() {
-  StartHardware(kO);
+  ReadOptions();
+  g_byte_ns = 1'000'000'000U / g_o.baud * 10;
+  StartHardware(g_o);
   StartUsb();
-  ledcolor::AdalightReader reader(g_storage, kO.format);
+  ledcolor::AdalightReader reader(g_storage, g_o.format);
   std::uint32_t heard_us = 0;  // when the input being read last delivered bytes
   for (;;) {
     const Arrived uart = TakeArrived();

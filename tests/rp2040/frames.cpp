@@ -1,6 +1,7 @@
 // The emulator tests' frames, made on the build machine with the library and the firmware's own
 // path and options: what the host sends (the library's encoders) and what each frame must become
 // on the strip. One command a line on stdin, one answer a line on stdout, bytes in hex:
+// With --block FILE, for the options of that option block instead of the build's.
 //   frame awa|awA|AWa|ada LEDS SEED  ->  wire HEX, then expect HEX
 //   request hello|goodbye            ->  wire HEX
 //   dark LEDS                        ->  expect HEX (the blank a goodbye shows)
@@ -15,11 +16,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "firmware/rp2040/option_block.h"
 #include "firmware/rp2040/options.h"
 #include "firmware/rp2040/path.h"
 
@@ -36,15 +40,20 @@ void PrintHex(const char* what, const std::vector<std::uint8_t>& bytes) {
   std::puts(line.c_str());
 }
 
+// The options the frames are made for: the build's, or with --block FILE an option block's (as
+// `ledcolor uf2 set` writes it), which the firmware then reads at boot.
+firmware::Settings g_settings{firmware::kOptions,
+                              static_cast<std::uint32_t>(firmware::kOptions.gamma * 1000 + 0.5),
+                              *ledcolor::MakeGammaTable(firmware::kOptions.gamma),
+                              *ledcolor::MakeGammaTable16(firmware::kOptions.gamma)};
+
 std::vector<std::uint8_t> Expect(const firmware::Frame& frame, std::vector<std::uint8_t> colours) {
-  const firmware::Options& o = firmware::kOptions;
-  const std::optional<ledcolor::ByteTable> gamma = ledcolor::MakeGammaTable(o.gamma);
-  const std::optional<ledcolor::WordTable> gamma16 = ledcolor::MakeGammaTable16(o.gamma);
+  const firmware::Options& o = g_settings.options;
   std::vector<ledcolor::Rgbw> work(o.max_leds);
   std::vector<std::uint8_t> out(o.MaxOutBytes());
   colours.resize(4 * o.max_leds);
-  out.resize(firmware::RunPath(o, o.gamma != 1.0 ? &*gamma : nullptr, frame, colours, work, out,
-                               &*gamma16));
+  out.resize(firmware::RunPath(o, g_settings.gamma_milli != 1000 ? &g_settings.gamma : nullptr,
+                               frame, colours, work, out, &g_settings.gamma16));
   if (o.outputs == 1 || out.empty()) {
     return out;
   }
@@ -62,7 +71,18 @@ std::vector<std::uint8_t> Expect(const firmware::Frame& frame, std::vector<std::
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--block") {
+    std::ifstream in(argv[2], std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    const firmware::ReadResult block =
+        firmware::ReadBlock(bytes, firmware::kBlockMagic, firmware::kOptions.max_leds);
+    if (!block.settings) {
+      std::fprintf(stderr, "frames: %s holds no sound option block\n", argv[2]);
+      return 2;
+    }
+    g_settings = *block.settings;
+  }
   std::string line;
   while (std::getline(std::cin, line)) {
     std::istringstream words(line);
@@ -70,7 +90,7 @@ int main() {
     std::size_t leds = 0;
     std::uint32_t seed = 0;
     words >> command;
-    const firmware::Options& o = firmware::kOptions;
+    const firmware::Options& o = g_settings.options;
     if (command == "outputs") {
       std::size_t sum = 0;
       for (const std::uint16_t count : o.segments) {

@@ -67,7 +67,7 @@ function hello(pico, usb) {
   sendOn(pico, usb, ask(['request hello'])[0]);
   pico.settle(1e6);
   const line = Buffer.from(usb ? pico.usbIn : pico.tx).toString();
-  const words = line.match(/^ledcolor-rp2040 \S+ (\S+) (\d+) shown (\d+) replaced (\d+) skipped (\d+) oversized (\d+)\r\n$/);
+  const words = line.match(/^ledcolor-rp2040 \S+ (\S+) (\d+) shown (\d+) replaced (\d+) skipped (\d+) oversized (\d+) config built-in\r\n$/);
   check(words && words[1] === strip && words[2] === maxLeds && line.length <= 120, `hello answered '${line}'`);
   return { shown: Number(words[3]), replaced: Number(words[4]), oversized: Number(words[6]) };
 }
