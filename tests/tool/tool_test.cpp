@@ -8,6 +8,7 @@
 
 #include "config.h"
 #include "sockets.h"
+#include "uf2.h"
 
 namespace {
 
@@ -201,6 +202,88 @@ TEST(ToolArtPoll, RepliesListThePortsFourAtATimeByNetAndSubNet) {
       std::array<std::uint8_t, 14>{'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x20, 0, 14, 0, 0}));
   EXPECT_FALSE(tool::IsArtPoll(
       std::array<std::uint8_t, 14>{'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x50, 0, 14, 0, 0}));
+}
+
+// `ledcolor uf2 set`: every bad value refused with the configure step's message, on an image of
+// 1024 LEDs built with the defaults; a change of strip brings the chip's own order and clock.
+TEST(ToolUf2, RefusesEachBadValueAsTheConfigureStepDoes) {
+  const firmware::Settings built_in{firmware::Options{2'000'000,
+                                                      ledcolor::AdalightFormat::kAwa,
+                                                      1.0,
+                                                      firmware::Strip::kWs2812,
+                                                      firmware::WhiteRule::kHosts,
+                                                      {255, 255, 255},
+                                                      {255, 255, 255, 255},
+                                                      0,
+                                                      20,
+                                                      ledcolor::WhitePosition::kLast,
+                                                      8'000'000,
+                                                      ledcolor::ColorOrder::kGrb,
+                                                      2,
+                                                      1024,
+                                                      0,
+                                                      "ws2812",
+                                                      "0",
+                                                      25}};
+  const struct {
+    std::map<std::string, std::string> values;
+    const char* message;
+  } cases[] = {
+      {{{"STRIP", "ws2811"}},
+       "LEDCOLOR_FW_STRIP is 'ws2811': one of ws2812 sk6812 apa102 ws2801 lpd8806 p9813 ws2816"},
+      {{{"FORMAT", "tpm2"}}, "LEDCOLOR_FW_FORMAT is 'tpm2': one of awa ada"},
+      {{{"WHITE_RULE", "max"}}, "LEDCOLOR_FW_WHITE_RULE is 'max': one of hosts preserve"},
+      {{{"WHITE_POSITION", "top"}},
+       "LEDCOLOR_FW_WHITE_POSITION is 'top': one of first second third last"},
+      {{{"BUDGET_MA", "4A"}}, "LEDCOLOR_FW_BUDGET_MA is '4A': a whole number"},
+      {{{"BAUD", "-1"}}, "LEDCOLOR_FW_BAUD is '-1': a whole number"},
+      {{{"BAUD", "9000000"}},
+       "LEDCOLOR_FW_BAUD is 9000000: 9600 to 7800000 (the UART takes up to clk_peri / 16)"},
+      {{{"GAMMA", "11"}}, "LEDCOLOR_FW_GAMMA is '11': a number from 0.1 to 10"},
+      {{{"GAMMA", "2,2"}}, "LEDCOLOR_FW_GAMMA is '2,2': a number from 0.1 to 10"},
+      {{{"SPI_HZ", "8MHz"}}, "LEDCOLOR_FW_SPI_HZ is '8MHz': a whole number of Hz, or empty"},
+      {{{"ORDER", "RGGB"}}, "LEDCOLOR_FW_ORDER is 'RGGB': one of RGB RBG GRB GBR BRG BGR"},
+      {{{"BALANCE", "255,300,255"}},
+       "LEDCOLOR_FW_BALANCE is r,g,b or r,g,b,w, LEDCOLOR_FW_WHITE_POINT r,g,b"},
+      {{{"WHITE_POINT", "255,255,255,255"}},
+       "LEDCOLOR_FW_BALANCE is r,g,b or r,g,b,w, LEDCOLOR_FW_WHITE_POINT r,g,b"},
+      {{{"STATUS_PIN", "LED"}}, "LEDCOLOR_FW_STATUS_PIN is 'LED': a pin 2-17 or 20-29, or none"},
+      {{{"STATUS_PIN", "30"}},
+       "LEDCOLOR_FW_STATUS_PIN is GP30: a pin 2-17 or 20-29 (GP0 and GP1 are UART0's, GP18 and "
+       "GP19 SPI0's), or none"},
+      {{{"MAX_LEDS", "2000"}},
+       "LEDCOLOR_FW_MAX_LEDS is 2000: 1 to 1024 (the image's capacity; building sets it)"},
+      {{{"OUTPUTS", "9"}}, "LEDCOLOR_FW_OUTPUTS is 9: 1 to 8"},
+      {{{"OUTPUTS", "2"}, {"STRIP", "apa102"}},
+       "LEDCOLOR_FW_OUTPUTS is 2: apa102 is driven on SPI0, one output; 1, or a one-wire strip "
+       "(ws2812 sk6812 ws2816)"},
+      {{{"OUTPUTS", "8"}, {"DATA_PIN", "12"}},
+       "LEDCOLOR_FW_DATA_PIN and LEDCOLOR_FW_OUTPUTS (GP12 to GP19): GP18 is not for a strip; the "
+       "outputs' pins are 2-17 or 20-29 (GP0 and GP1 are UART0's, GP18 and GP19 SPI0's, there is "
+       "no GP30)"},
+      {{{"DATA_PIN", "25"}},
+       "LEDCOLOR_FW_DATA_PIN and LEDCOLOR_FW_STATUS_PIN both take GP25: the status pin must be "
+       "another pin, or none"},
+      {{{"OUTPUTS", "2"}, {"SEGMENTS", "10,x"}},
+       "LEDCOLOR_FW_SEGMENTS is '10,x': with LEDCOLOR_FW_OUTPUTS above 1, that many LED counts of "
+       "1 or more, such as 300,300,200,200; or empty, for equal parts"},
+      {{{"OUTPUTS", "2"}, {"SEGMENTS", "1000,100"}},
+       "LEDCOLOR_FW_SEGMENTS sum to 1100 LEDs: at most LEDCOLOR_FW_MAX_LEDS (1024)"},
+  };
+  for (const auto& c : cases) {
+    firmware::Settings settings = built_in;
+    std::string error;
+    EXPECT_FALSE(tool::ApplyOptions(c.values, 1024, settings, error)) << c.message;
+    EXPECT_EQ(error, c.message);
+  }
+  firmware::Settings settings = built_in;
+  std::string error;
+  ASSERT_TRUE(tool::ApplyOptions({{"STRIP", "apa102"}, {"GAMMA", "2.2"}}, 1024, settings, error))
+      << error;
+  EXPECT_EQ(settings.options.order, ledcolor::ColorOrder::kBgr);
+  EXPECT_EQ(settings.options.spi_hz, 8'000'000U);
+  EXPECT_EQ(settings.gamma_milli, 2200U);
+  EXPECT_EQ(settings.gamma, *ledcolor::MakeGammaTable(2.2));
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // ledcolor: the controller program. One subcommand a file; this one reads the arguments.
 #include <CLI/CLI.hpp>
+#include <cctype>
+#include <map>
 #include <string>
 
 #include "commands.h"
 #include "run.h"
+#include "uf2.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"ledcolor: drives LED strips from the network (DDP, E1.31, Art-Net)", "ledcolor"};
@@ -70,11 +73,49 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 63999));
   inspect->add_flag("--json", inspect_options.json, "one JSON object a line, the summary last");
 
+  tool::Uf2Options uf2_options;
+  CLI::App* uf2 = app.add_subcommand("uf2", "Set or show a firmware's options in a UF2 file");
+  uf2->require_subcommand(1);
+  CLI::App* uf2_set =
+      uf2->add_subcommand("set", "Write the options into a copy of a ledcolor-rp2040 UF2");
+  uf2_set->add_option("IN", uf2_options.input, "the UF2 file, as built or downloaded")->required();
+  uf2_set->add_option("-o,--output", uf2_options.output, "the UF2 file to write")->required();
+  // One flag an option, named like the CMake option (LEDCOLOR_FW_MAX_LEDS: --max-leds).
+  std::map<std::string, std::string> given;
+  for (const tool::FirmwareOption& option : tool::kFirmwareOptions) {
+    std::string flag = "--";
+    for (const char* c = option.name; *c != '\0'; ++c) {
+      flag += *c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    }
+    if (std::string(option.name) == "MAX_LEDS") {
+      flag = "--leds," + flag;
+    }
+    uf2_set->add_option(flag, given[option.name], option.help);
+  }
+  std::string uf2_file;
+  CLI::App* uf2_show = uf2->add_subcommand("show", "Print a UF2's built-in options and its block");
+  uf2_show->add_option("FILE", uf2_file, "the UF2 file")->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     // Help and version exit 0; a usage error 2, as a configuration error does.
     return app.exit(error) == 0 ? 0 : 2;
+  }
+  if (uf2_set->parsed()) {
+    for (const tool::FirmwareOption& option : tool::kFirmwareOptions) {
+      std::string flag = "--";
+      for (const char* c = option.name; *c != '\0'; ++c) {
+        flag += *c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+      }
+      if (uf2_set->count(flag) != 0) {
+        uf2_options.values[option.name] = given[option.name];
+      }
+    }
+    return tool::Uf2Set(uf2_options);
+  }
+  if (uf2_show->parsed()) {
+    return tool::Uf2Show(uf2_file);
   }
   if (run->parsed()) {
     return tool::Run(config, check, stats);
