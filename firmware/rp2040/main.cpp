@@ -27,9 +27,7 @@ static_assert(kBuiltIn.gamma >= 0.1 && kBuiltIn.gamma <= 10, "LEDCOLOR_FW_GAMMA:
 
 // The built-in options as a block, with the tables the compiler computes: no floating point on
 // the chip. A block in flash brings its own tables.
-constexpr Settings kBuiltInSettings{
-    kBuiltIn, static_cast<std::uint32_t>(kBuiltIn.gamma * 1000 + 0.5),
-    *ledcolor::MakeGammaTable(kBuiltIn.gamma), *ledcolor::MakeGammaTable16(kBuiltIn.gamma)};
+constexpr Settings kBuiltInSettings = SettingsOf(kBuiltIn);
 constexpr std::array<std::uint8_t, kRecordBytes> MakeRecord() {
   std::array<std::uint8_t, kRecordBytes> record{};
   (void)WriteBlock(kBuiltInSettings, kRecordMagic, record, static_cast<std::uint16_t>(kMaxLeds));

@@ -32,6 +32,13 @@ struct Settings {
   ledcolor::WordTable gamma16{};
 };
 
+// A build's own options as a block holds them, with the tables the compiler computes from their
+// gamma (0.1 to 10).
+constexpr Settings SettingsOf(const Options& built_in) {
+  return {built_in, static_cast<std::uint32_t>(built_in.gamma * 1000 + 0.5),
+          *ledcolor::MakeGammaTable(built_in.gamma), *ledcolor::MakeGammaTable16(built_in.gamma)};
+}
+
 // A block: magic, version (16 bits), the payload's length (16 bits), the payload's CRC-32 (the
 // zlib one), then the payload, all little-endian. The built-in record is a block with its own
 // magic and two more bytes, the image's capacity (MAX_LEDS).

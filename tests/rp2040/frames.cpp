@@ -42,10 +42,7 @@ void PrintHex(const char* what, const std::vector<std::uint8_t>& bytes) {
 
 // The options the frames are made for: the build's, or with --block FILE an option block's (as
 // `ledcolor uf2 set` writes it), which the firmware then reads at boot.
-firmware::Settings g_settings{firmware::kOptions,
-                              static_cast<std::uint32_t>(firmware::kOptions.gamma * 1000 + 0.5),
-                              *ledcolor::MakeGammaTable(firmware::kOptions.gamma),
-                              *ledcolor::MakeGammaTable16(firmware::kOptions.gamma)};
+firmware::Settings g_settings = firmware::SettingsOf(firmware::kOptions);
 
 std::vector<std::uint8_t> Expect(const firmware::Frame& frame, std::vector<std::uint8_t> colours) {
   const firmware::Options& o = g_settings.options;

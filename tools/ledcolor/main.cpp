@@ -82,15 +82,15 @@ int main(int argc, char** argv) {
   uf2_set->add_option("-o,--output", uf2_options.output, "the UF2 file to write")->required();
   // One flag an option, named like the CMake option (LEDCOLOR_FW_MAX_LEDS: --max-leds).
   std::map<std::string, std::string> given;
+  std::map<std::string, std::string> flags;
   for (const tool::FirmwareOption& option : tool::kFirmwareOptions) {
     std::string flag = "--";
     for (const char* c = option.name; *c != '\0'; ++c) {
       flag += *c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
     }
-    if (std::string(option.name) == "MAX_LEDS") {
-      flag = "--leds," + flag;
-    }
-    uf2_set->add_option(flag, given[option.name], option.help);
+    flags[option.name] = flag;
+    uf2_set->add_option(std::string(option.name) == "MAX_LEDS" ? "--leds," + flag : flag,
+                        given[option.name], option.help);
   }
   std::string uf2_file;
   CLI::App* uf2_show = uf2->add_subcommand("show", "Print a UF2's built-in options and its block");
@@ -103,13 +103,9 @@ int main(int argc, char** argv) {
     return app.exit(error) == 0 ? 0 : 2;
   }
   if (uf2_set->parsed()) {
-    for (const tool::FirmwareOption& option : tool::kFirmwareOptions) {
-      std::string flag = "--";
-      for (const char* c = option.name; *c != '\0'; ++c) {
-        flag += *c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
-      }
+    for (const auto& [name, flag] : flags) {
       if (uf2_set->count(flag) != 0) {
-        uf2_options.values[option.name] = given[option.name];
+        uf2_options.values[name] = given[name];
       }
     }
     return tool::Uf2Set(uf2_options);

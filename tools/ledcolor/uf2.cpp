@@ -21,8 +21,7 @@ constexpr std::uint32_t kFamilyIdPresent = 0x2000;
 constexpr std::uint32_t kRp2040Family = 0xE48BFF56;
 
 const std::vector<std::string> kFormats{"awa", "ada"};
-const std::vector<std::string> kStrips{"ws2812",  "sk6812", "apa102", "ws2801",
-                                       "lpd8806", "p9813",  "ws2816"};
+const std::vector<std::string> kStrips(firmware::kStripNames.begin(), firmware::kStripNames.end());
 const std::vector<std::string> kWhiteRules{"hosts", "preserve"};
 const std::vector<std::string> kWhitePositions{"first", "second", "third", "last"};
 const std::vector<std::string> kOrders{"RGB", "RBG", "GRB", "GBR", "BRG", "BGR"};
@@ -50,6 +49,12 @@ void PutLittle(std::uint8_t* at, std::uint32_t value) {
 std::string ProblemText(const firmware::Problem& p, std::size_t capacity, const Options& o) {
   using Kind = firmware::Problem::Kind;
   const auto n = [](std::uint32_t v) { return std::to_string(v); };
+  // The option a pin comes from: the data pin, or it and the outputs that follow it.
+  const auto pins = [&] {
+    return p.c > 1
+               ? "DATA_PIN and LEDCOLOR_FW_OUTPUTS (GP" + n(p.b) + " to GP" + n(p.b + p.c - 1) + ")"
+               : std::string("DATA_PIN");
+  };
   switch (p.kind) {
     case Kind::kBaud:
       return "LEDCOLOR_FW_BAUD is " + n(p.a) + ": 9600 to 7800000 (the UART takes up to " +
@@ -63,21 +68,13 @@ std::string ProblemText(const firmware::Problem& p, std::size_t capacity, const 
       return "LEDCOLOR_FW_OUTPUTS is " + n(p.a) + ": " +
              kStrips[static_cast<std::size_t>(o.strip)] +
              " is driven on SPI0, one output; 1, or a one-wire strip (ws2812 sk6812 ws2816)";
-    case Kind::kPin: {
-      const std::string name = p.c > 1 ? "DATA_PIN and LEDCOLOR_FW_OUTPUTS (GP" + n(p.b) +
-                                             " to GP" + n(p.b + p.c - 1) + ")"
-                                       : "DATA_PIN";
-      return "LEDCOLOR_FW_" + name + ": GP" + n(p.a) +
+    case Kind::kPin:
+      return "LEDCOLOR_FW_" + pins() + ": GP" + n(p.a) +
              " is not for a strip; the outputs' pins are 2-17 or 20-29 (GP0 and GP1 are "
              "UART0's, GP18 and GP19 SPI0's, there is no GP30)";
-    }
-    case Kind::kPinIsStatus: {
-      const std::string name = p.c > 1 ? "DATA_PIN and LEDCOLOR_FW_OUTPUTS (GP" + n(p.b) +
-                                             " to GP" + n(p.b + p.c - 1) + ")"
-                                       : "DATA_PIN";
-      return "LEDCOLOR_FW_" + name + " and LEDCOLOR_FW_STATUS_PIN both take GP" + n(p.a) +
+    case Kind::kPinIsStatus:
+      return "LEDCOLOR_FW_" + pins() + " and LEDCOLOR_FW_STATUS_PIN both take GP" + n(p.a) +
              ": the status pin must be another pin, or none";
-    }
     case Kind::kStatusPin:
       return "LEDCOLOR_FW_STATUS_PIN is GP" + n(p.a) +
              ": a pin 2-17 or 20-29 (GP0 and GP1 are UART0's, GP18 and GP19 SPI0's), or none";
